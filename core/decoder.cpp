@@ -1,0 +1,141 @@
+#include "core/decoder.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "core/loaded_data.h"
+#include "core/sine.h"
+#include "settings/settings.h"
+
+namespace {
+
+const double pi = 3.141592653589793;
+
+// A whole-sample count of `seconds` at `rate`, truncated toward zero and kept within
+// 0 ... limit, so that no setting can move a window outside the recording.
+int64_t samplesWithin(double rate, double seconds, int64_t limit)
+{
+    double samples = rate * seconds;
+    if (!(samples >= 1.0)) return 0;
+    if (samples >= static_cast<double>(limit)) return limit;
+    return static_cast<int64_t>(samples);
+}
+
+bool isLoud(uint8_t sample) { return sample <= 116 || sample >= 138; }
+
+}  // namespace
+
+std::string tapeImageNameFor(const char* recordingPath)
+{
+    std::string name(recordingPath);
+    name.erase(name.size() >= 3 ? name.size() - 3 : 0);
+    return name + "P6";
+}
+
+int decodeRecording(WindowHandle window, const char* recordingPath)
+{
+    WaveBuffer wave = currentWaveBuffer();
+    const uint8_t* x = wave.samples;
+    const int64_t count = wave.sampleCount;
+    // A rate that is not positive as a signed number has no periods to measure.
+    const int32_t rate = wave.sampleRate > 0 ? wave.sampleRate : 0;
+    const int periodLength = static_cast<int>(rate / 1200.0);
+
+    showWaitCursor();
+
+    // The start search runs before the tape image is created, so that a silent
+    // recording never destroys an existing image of the same name.
+    int64_t i = 0;
+    while (i < count && !isLoud(x[i])) ++i;
+    i += 1;
+    if (i >= count) {
+        showArrowCursor();
+        showMessage(window, "%s は音量が足りません", recordingPath);
+        return 0;
+    }
+
+    std::string outputName = tapeImageNameFor(recordingPath);
+    FILE* output = std::fopen(outputName.c_str(), "wb");
+    if (!output) {
+        showArrowCursor();
+        showMessage(window, "%s は書き込めません", outputName.c_str());
+        return 0;
+    }
+
+    // Level of the leading tone, measured after a skip of 0.1 s over the window of
+    // firstToneSeconds; both are clipped to the recording.
+    i += samplesWithin(rate, 0.1, count - i);
+    int64_t windowLength = samplesWithin(rate, conversionSettings.firstToneSeconds, count - i);
+    double sum = 0.0, sumOfSquares = 0.0;
+    for (int64_t end = i + windowLength; i < end; ++i) {
+        double sample = x[i];
+        sum = sum + sample;
+        sumOfSquares = sumOfSquares + sample * sample;
+    }
+    double n = static_cast<double>(windowLength);
+    double centreLevel = sum / n;  // 0/0 for an empty window: no crossing ever passes
+    double toneAmplitude = std::sqrt((sumOfSquares / n - centreLevel * centreLevel) * 2);
+    double lowToneLevel = toneAmplitude * conversionSettings.inputRatio;
+    double minimumCorrelation = lowToneLevel / 2400 * rate * 0.1;
+
+    uint8_t byteValue = 0;
+    uint8_t bitMask = 1;
+    bool awaitingStartBit = true;
+    bool examineNextCrossing = true;
+    uint32_t bytesWritten = 0;
+    const double M = centreLevel;
+
+    for (; i < count - 1 - periodLength; ++i) {
+        if (!(x[i - 1] > M && x[i] <= M)) continue;
+        if (!examineNextCrossing && !awaitingStartBit) {
+            examineNextCrossing = true;
+            continue;
+        }
+
+        // The crossing lies f samples before sample i; correlate one 1200 Hz period
+        // from it with a 1200 Hz and a 2400 Hz sine, both starting downwards.
+        double f = (M - x[i]) / (x[i - 1] - x[i]);
+        double correlation1200 = 0.0, correlation2400 = 0.0;
+        // (j + f) * pi * 4 / P is exactly twice (j + f) * pi * 2 / P: scaling by two
+        // commutes with rounding, so one division serves both angles.
+        for (int j = 0; j < periodLength; ++j) {
+            double angle = (j + f) * pi * 2 / periodLength;
+            double deviation = x[i + j] - M;
+            correlation1200 = correlation1200 - portableSine(angle) * deviation;
+            correlation2400 = correlation2400 - portableSine(angle * 2) * deviation;
+        }
+
+        if (correlation2400 < correlation1200 && minimumCorrelation < correlation1200) {
+            if (awaitingStartBit)
+                awaitingStartBit = false;
+            else
+                bitMask = static_cast<uint8_t>(bitMask << 1);
+            examineNextCrossing = true;
+        } else if (!awaitingStartBit) {
+            byteValue |= bitMask;
+            bitMask = static_cast<uint8_t>(bitMask << 1);
+            examineNextCrossing = false;
+        }
+
+        if (bitMask == 0) {
+            std::fputc(byteValue, output);
+            ++bytesWritten;
+            bitMask = 1;
+            byteValue = 0;
+            awaitingStartBit = true;
+            examineNextCrossing = true;
+        }
+    }
+
+    bool failed = std::ferror(output) != 0;
+    failed = std::fclose(output) != 0 || failed;
+    showArrowCursor();
+    if (failed) {
+        showMessage(window, "%s は書き込めません", outputName.c_str());
+        return 0;
+    }
+    reportFileWritten(recordingPath, outputName.c_str(), bytesWritten, "bytes");
+    return 1;
+}

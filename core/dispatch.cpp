@@ -1,0 +1,68 @@
+#include "core/dispatch.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/decoder.h"
+#include "core/encoder.h"
+#include "core/listing.h"
+#include "core/loaded_data.h"
+#include "core/tape_loader.h"
+#include "core/wave_reader.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool isEither(char c, char lower) { return c == lower || c == lower - 'a' + 'A'; }
+
+bool namesRecording(const char* name, size_t length)
+{
+    return name[length - 4] == '.' && isEither(name[length - 3], 'w') &&
+           isEither(name[length - 2], 'a') && isEither(name[length - 1], 'v');
+}
+
+bool namesTapeImage(const char* name, size_t length)
+{
+    return name[length - 3] == '.' && isEither(name[length - 2], 'p') && name[length - 1] == '6';
+}
+
+void showLoadMessage(WindowHandle window, const char* name, int index)
+{
+    std::string text = std::string("%s は ") + loadMessages[index] + " ";
+    showMessage(window, text.c_str(), name);
+}
+
+}  // namespace
+
+int dispatchDroppedName(WindowHandle window, const char* name)
+{
+    size_t length = std::strlen(name);
+    if (length < 4) return 1;
+
+    bool recording = namesRecording(name, length);
+    if (!recording && !namesTapeImage(name, length)) {
+        showMessage(window, "%s は拡張子が不正です。", name);
+        return 1;
+    }
+
+    FILE* file = std::fopen(name, "rb");
+    if (!file) {
+        showMessage(window, "%s を開けません。", name);
+        return 1;
+    }
+    int result = recording ? readWaveFile(file) : loadTapeImage(file);
+    std::fclose(file);
+    if (result != -1) {
+        showLoadMessage(window, name, result);
+        return 1;
+    }
+
+    if (recording) {
+        decodeRecording(window, name);
+    } else {
+        encodeTapeImage(window, name);
+        if (conversionSettings.basicListing != 0) writeBasicListing(window, name);
+    }
+    return 1;
+}

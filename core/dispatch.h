@@ -1,0 +1,10 @@
+#pragma once
+#include "core/platform.h"
+
+// The longest dropped name the window's drop buffer can hold, terminating zero included.
+enum { DroppedNameSize = 1200 };
+
+// Handles one dropped file by its ending: a recording is decoded, a tape image encoded
+// and, with listings on, listed. Every problem is shown to the user; the caller goes on
+// with the next name. Always returns 1.
+int dispatchDroppedName(WindowHandle window, const char* name);

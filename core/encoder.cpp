@@ -1,0 +1,205 @@
+#include "core/encoder.h"
+
+#include <cstring>
+
+#include "core/loaded_data.h"
+#include "core/sine.h"
+#include "settings/settings.h"
+
+namespace {
+
+const double pi = 3.141592653589793;
+const double samplePeriod = 1.0 / 11025;  // the sample clock, 9.070294784580499e-05 s
+
+const int silenceSamples = 5000;
+const int leaderCells = 4800;
+const int gapCells = 635;
+const int trailerCells = 59;
+const int cellsPerByte = 12;  // 1, 1, 1, 0, then the eight bits from the lowest
+const uint32_t headerBlockBytes = 16;
+
+// ---- Writing samples ------------------------------------------------------------
+
+void flushOutput(RecordingOutput* output)
+{
+    if (output->used && std::fwrite(output->buffer, 1, output->used, output->file) != output->used)
+        output->failed = true;
+    output->used = 0;
+}
+
+void putSample(RecordingOutput* output, uint8_t sample)
+{
+    if (output->used == sizeof output->buffer) flushOutput(output);
+    output->buffer[output->used++] = sample;
+}
+
+// 128.5 - a * v truncated toward zero. A ratio setting can push the wave past what a
+// byte holds; such samples are clipped, and one that is not a number rests at 128.
+uint8_t sampleFor(double level)
+{
+    if (level != level) return 128;
+    if (level < 0) return 0;
+    if (level >= 255) return 255;
+    return static_cast<uint8_t>(static_cast<int>(level));
+}
+
+void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
+{
+    double t = cellPhase;
+    double e = x / 1200;
+    double a = high ? 120 / conversionSettings.outputRatio : 120;
+    while (t < e) {
+        double v = high ? portableSine(pi * t * 4800) : portableSine(t * pi * 2400);
+        putSample(output, sampleFor(128.5 - a * v));
+        t = t + samplePeriod;
+    }
+    cellPhase = t - e;
+}
+
+void writeSilence(RecordingOutput* output)
+{
+    for (int k = 0; k < silenceSamples; ++k) putSample(output, 128);
+}
+
+void writeByteFrame(double& cellPhase, RecordingOutput* output, uint8_t value, double x)
+{
+    writeHighCell(cellPhase, output, x);
+    writeHighCell(cellPhase, output, x);
+    writeHighCell(cellPhase, output, x);
+    writeLowCell(cellPhase, output, x);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (value & (1 << bit))
+            writeHighCell(cellPhase, output, x);
+        else
+            writeLowCell(cellPhase, output, x);
+    }
+}
+
+void putUint32(uint8_t* at, uint32_t value)
+{
+    for (int k = 0; k < 4; ++k) at[k] = static_cast<uint8_t>(value >> (8 * k));
+}
+
+void putUint16(uint8_t* at, uint16_t value)
+{
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void writeHeader(RecordingOutput* output, uint32_t sampleCount, const WaveFormat& format)
+{
+    uint8_t header[44];
+    std::memcpy(header, "RIFF", 4);
+    putUint32(header + 4, sampleCount + 36);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    putUint32(header + 16, 16);
+    putUint16(header + 20, format.wFormatTag);
+    putUint16(header + 22, format.nChannels);
+    putUint32(header + 24, format.nSamplesPerSec);
+    putUint32(header + 28, format.nAvgBytesPerSec);
+    putUint16(header + 32, format.nBlockAlign);
+    putUint16(header + 34, format.wBitsPerSample);
+    std::memcpy(header + 36, "data", 4);
+    putUint32(header + 40, sampleCount);
+    for (uint8_t b : header) putSample(output, b);
+}
+
+// ---- Counting samples -----------------------------------------------------------
+
+// Counts `cells` cells of factor x exactly as writeCell steps through them, adding to
+// *count; gives up once *count passes the largest count a header can hold.
+void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
+{
+    double e = x / 1200;
+    for (uint64_t c = 0; c < cells; ++c) {
+        double t = cellPhase;
+        while (t < e) {
+            if (++*count > largestSampleCount) return;
+            t = t + samplePeriod;
+        }
+        cellPhase = t - e;
+    }
+}
+
+}  // namespace
+
+void writeHighCell(double& cellPhase, RecordingOutput* output, double x)
+{
+    writeCell(cellPhase, output, x, true);
+}
+
+void writeLowCell(double& cellPhase, RecordingOutput* output, double x)
+{
+    writeCell(cellPhase, output, x, false);
+}
+
+std::string recordingNameFor(const char* tapeImagePath)
+{
+    std::string name(tapeImagePath);
+    name.erase(name.size() >= 3 ? name.size() - 3 : 0);
+    return name + "_.wav";
+}
+
+uint64_t countRecordingSamples(uint32_t imageBytes, double slowness)
+{
+    uint32_t headerBytes = imageBytes < headerBlockBytes ? imageBytes : headerBlockBytes;
+    uint64_t count = 2 * silenceSamples;
+    double cellPhase = 0.0;
+    countCells(cellPhase, leaderCells, 1.0, &count);
+    countCells(cellPhase, uint64_t(headerBytes) * cellsPerByte, slowness, &count);
+    countCells(cellPhase, gapCells, slowness, &count);
+    countCells(cellPhase, uint64_t(imageBytes - headerBytes) * cellsPerByte, slowness, &count);
+    countCells(cellPhase, trailerCells, 1.0, &count);
+    return count;
+}
+
+int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
+{
+    TapeImage image = currentTapeImage();
+    const double slowness = conversionSettings.outputSlowness;
+
+    showWaitCursor();
+    uint64_t sampleCount = countRecordingSamples(image.count, slowness);
+    if (sampleCount > largestSampleCount) {
+        showArrowCursor();
+        showMessage(window, "%s は大きすぎます。", tapeImagePath);
+        return 0;
+    }
+
+    std::string outputName = recordingNameFor(tapeImagePath);
+    // 64 KiB of buffer: kept in static storage rather than on the stack.
+    static RecordingOutput output;
+    output.file = std::fopen(outputName.c_str(), "wb");
+    if (!output.file) {
+        showArrowCursor();
+        showMessage(window, "%s は書き込めません", outputName.c_str());
+        return 0;
+    }
+    output.failed = false;
+    output.used = 0;
+
+    writeHeader(&output, static_cast<uint32_t>(sampleCount), loadedDataSlot.format);
+    writeSilence(&output);
+    double cellPhase = 0.0;
+    for (int c = 0; c < leaderCells; ++c) writeHighCell(cellPhase, &output, 1.0);
+    uint32_t headerBytes = image.count < headerBlockBytes ? image.count : headerBlockBytes;
+    for (uint32_t k = 0; k < headerBytes; ++k)
+        writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
+    for (int c = 0; c < gapCells; ++c) writeHighCell(cellPhase, &output, slowness);
+    for (uint32_t k = headerBytes; k < image.count; ++k)
+        writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
+    for (int c = 0; c < trailerCells; ++c) writeHighCell(cellPhase, &output, 1.0);
+    writeSilence(&output);
+
+    flushOutput(&output);
+    bool failed = output.failed || std::ferror(output.file) != 0;
+    failed = std::fclose(output.file) != 0 || failed;
+    output.file = nullptr;
+    showArrowCursor();
+    if (failed) {
+        showMessage(window, "%s は書き込めません", outputName.c_str());
+        return 0;
+    }
+    reportFileWritten(tapeImagePath, outputName.c_str(), sampleCount, "samples");
+    return 1;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The three tables through which a listing renders every byte of a BASIC program:
+// keyword tokens, the home computer's characters (a working copy that the settings file
+// fills) and its control codes. All texts are code page 932 bytes.
+
+enum { CharacterTableSize = 512 };  // 256 entries of two bytes
+enum { GraphicPrefix = 0x14 };      // makes the next byte a semigraphic character
+
+extern const char* const KeywordTable[128];        // token 0x80 + i
+extern const char DefaultCharacterTable[CharacterTableSize + 1];  // + a zero byte
+extern char CharacterTable[CharacterTableSize + 1];  // the working copy every lookup reads
+extern const char* const ControlCodeTexts[30];     // codes 0x01 to 0x1F without 0x14
+
+const char* keywordText(unsigned token);            // 0x80 to 0xFF
+const char* characterText(unsigned code);           // two bytes, not zero-terminated
+const char* graphicCharacterText(unsigned code);    // two bytes; code 0x30 to 0xFF
+const char* controlText(unsigned code);             // 0x01 to 0x1F, not GraphicPrefix

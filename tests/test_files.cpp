@@ -1,0 +1,55 @@
+#include "tests/test_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/stat.h>
+
+std::string makeScratchFolder()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hibarion-test-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+    return std::string(name.data()) + "/";
+}
+
+void writeFileBytes(const std::string& path, const Bytes& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("cannot create " + path);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+Bytes readFileBytes(const std::string& path)
+{
+    Bytes bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(file);
+    return bytes;
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::string hexOf(const std::string& text)
+{
+    std::string hex;
+    char part[4];
+    for (unsigned char c : text) {
+        std::snprintf(part, sizeof part, "%02X", c);
+        if (!hex.empty()) hex += ' ';
+        hex += part;
+    }
+    return hex;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Scratch files for tests: each test gets its own fresh folder under the system's
+// temporary directory.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+typedef std::vector<uint8_t> Bytes;
+
+// A new empty folder, with a trailing '/'.
+std::string makeScratchFolder();
+void writeFileBytes(const std::string& path, const Bytes& bytes);
+Bytes readFileBytes(const std::string& path);
+bool fileExists(const std::string& path);
+Bytes bytesOf(const std::string& text);
+std::string hexOf(const std::string& text);  // "8140 8C8E ..." style, for failures

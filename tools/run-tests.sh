@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every test of Hibarion on a fresh machine: installs what is missing, builds the
+# host program and its unit tests, and runs them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+
+echo "== host build and unit tests"
+cmake --preset host
+cmake --build --preset host
+ctest --preset host

@@ -1,0 +1,92 @@
+#include "tools/signal_synthesis.h"
+
+#include <cmath>
+
+namespace {
+
+const double pi = 3.141592653589793;
+
+struct Synthesis {
+    std::vector<uint8_t>* out;
+    double period;
+    double highAmplitude;
+    double phase;
+};
+
+void cell(Synthesis& s, bool high, double x)
+{
+    double t = s.phase;
+    double e = x / 1200;
+    while (t < e) {
+        double v = high ? std::sin(pi * t * 4800) : std::sin(t * pi * 2400);
+        double a = high ? s.highAmplitude : 120;
+        double level = 128.5 - a * v;
+        s.out->push_back(static_cast<uint8_t>(level < 0 ? 0 : level > 255 ? 255 : level));
+        t = t + s.period;
+    }
+    s.phase = t - e;
+}
+
+void byteFrame(Synthesis& s, uint8_t value)
+{
+    cell(s, true, 1.0);
+    cell(s, true, 1.0);
+    cell(s, true, 1.0);
+    cell(s, false, 1.0);
+    for (int bit = 0; bit < 8; ++bit) cell(s, (value >> bit) & 1, 1.0);
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(value >> (8 * k)));
+}
+
+void put16(std::vector<uint8_t>& out, uint16_t value)
+{
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void putText(std::vector<uint8_t>& out, const char* text)
+{
+    while (*text) out.push_back(static_cast<uint8_t>(*text++));
+}
+
+}  // namespace
+
+std::vector<uint8_t> synthesizeTapeSignal(const std::vector<uint8_t>& image, int sampleRate,
+                                          double outputRatio)
+{
+    std::vector<uint8_t> samples;
+    Synthesis s = {&samples, 1.0 / sampleRate, 120 / outputRatio, 0.0};
+    size_t silence = static_cast<size_t>(sampleRate * (5000.0 / 11025));
+    samples.assign(silence, 128);
+    for (int c = 0; c < 4800; ++c) cell(s, true, 1.0);
+    size_t k = 0;
+    for (; k < image.size() && k < 16; ++k) byteFrame(s, image[k]);
+    for (int c = 0; c < 635; ++c) cell(s, true, 1.0);
+    for (; k < image.size(); ++k) byteFrame(s, image[k]);
+    for (int c = 0; c < 59; ++c) cell(s, true, 1.0);
+    samples.insert(samples.end(), silence, 128);
+    return samples;
+}
+
+std::vector<uint8_t> makeWaveFile(const std::vector<uint8_t>& samples, int sampleRate)
+{
+    std::vector<uint8_t> file;
+    file.reserve(44 + samples.size());
+    putText(file, "RIFF");
+    put32(file, static_cast<uint32_t>(samples.size() + 36));
+    putText(file, "WAVEfmt ");
+    put32(file, 16);
+    put16(file, 1);  // PCM
+    put16(file, 1);  // one channel
+    put32(file, static_cast<uint32_t>(sampleRate));
+    put32(file, static_cast<uint32_t>(sampleRate));
+    put16(file, 1);  // block alignment
+    put16(file, 8);  // bits a sample
+    putText(file, "data");
+    put32(file, static_cast<uint32_t>(samples.size()));
+    for (uint8_t sample : samples) file.push_back(sample);
+    return file;
+}
