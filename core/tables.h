@@ -13,5 +13,7 @@ extern const char* const ControlCodeTexts[30];     // codes 0x01 to 0x1F without
 
 const char* keywordText(unsigned token);            // 0x80 to 0xFF
 const char* characterText(unsigned code);           // two bytes, not zero-terminated
-const char* graphicCharacterText(unsigned code);    // two bytes; code 0x30 to 0xFF
-const char* controlText(unsigned code);             // 0x01 to 0x1F, not GraphicPrefix
+// Two bytes: entry code - 0x30 for 0x30 to 0xFF; a lower code has no semigraphic entry
+// and gives its ordinary character text.
+const char* graphicCharacterText(unsigned code);
+const char* controlText(unsigned code);  // 0x01 to 0x1F, not GraphicPrefix; others give ""
