@@ -1,0 +1,141 @@
+#include "core/listing.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/loaded_data.h"
+#include "core/tables.h"
+
+namespace {
+
+enum {
+    NameOffset = 10,
+    NameLength = 6,
+    FirstLineOffset = 16,
+    LineHeadLength = 4,  // link and line number
+    DoubleQuote = 0x22,
+    DataToken = 0x83,
+    RemToken = 0x8E,
+};
+
+// Listings are read on Windows, so every line ends in CR LF whatever the platform that
+// writes them; the file is opened in binary mode and the bytes written as they are.
+const char LineEnd[] = "\r\n";
+
+struct ListingOutput {
+    FILE* file;
+    unsigned long long written;
+    bool failed;
+};
+
+void writeText(ListingOutput& out, const char* text, size_t length)
+{
+    if (length == 0) return;
+    if (std::fwrite(text, 1, length, out.file) != length) out.failed = true;
+    out.written += length;
+}
+
+void writeText(ListingOutput& out, const char* text) { writeText(out, text, std::strlen(text)); }
+
+void writeCharacter(ListingOutput& out, unsigned code) { writeText(out, characterText(code), 2); }
+
+// Full-width digits ０ to ９, then the full-width space that parts the number from the body.
+void writeLineNumber(ListingOutput& out, unsigned number)
+{
+    char text[2 * 5 + 2];
+    char* digit = text + sizeof text - 2;
+    text[sizeof text - 2] = '\x81';
+    text[sizeof text - 1] = '\x40';
+    do {
+        digit -= 2;
+        digit[0] = '\x82';
+        digit[1] = static_cast<char>(0x4F + number % 10);
+        number /= 10;
+    } while (number != 0);
+    writeText(out, digit, static_cast<size_t>(text + sizeof text - digit));
+}
+
+// One line's body, from just behind its number up to its closing 0x00 or the image's end.
+// Returns the position of the byte that stopped it.
+size_t writeLineBody(ListingOutput& out, const TapeImage& image, size_t position)
+{
+    bool literal = false;
+    bool graphicPending = false;
+    for (; position < image.count && image.bytes[position] != 0x00; ++position) {
+        unsigned b = image.bytes[position];
+        if (b < 0x20) {
+            if (b == GraphicPrefix)
+                graphicPending = true;
+            else
+                writeText(out, controlText(b));
+            continue;
+        }
+        if (graphicPending)
+            writeText(out, graphicCharacterText(b), 2);
+        else if (literal || b < 0x80)
+            writeCharacter(out, b);
+        else
+            writeText(out, keywordText(b));
+        if (b == DoubleQuote)
+            literal = !literal;
+        else if (b == DataToken || b == RemToken)
+            literal = true;
+        graphicPending = false;
+    }
+    return position;
+}
+
+void writeListing(ListingOutput& out, const TapeImage& image)
+{
+    writeText(out, "FILENAME = ");
+    for (size_t i = NameOffset; i < NameOffset + NameLength && i < image.count; ++i)
+        writeCharacter(out, image.bytes[i]);
+    for (int i = 0; i < 3; ++i) writeText(out, LineEnd);
+
+    // A line head needs its link and number inside the image; a shorter rest ends the
+    // listing, as do three zero bytes where a line would start.
+    size_t position = FirstLineOffset;
+    while (position < image.count && image.count - position >= LineHeadLength) {
+        const uint8_t* head = image.bytes + position;
+        if (head[0] == 0x00 && head[1] == 0x00 && head[2] == 0x00) break;
+        writeLineNumber(out, head[2] | (static_cast<unsigned>(head[3]) << 8));
+        position = writeLineBody(out, image, position + LineHeadLength);
+        writeText(out, LineEnd);
+        ++position;  // the 0x00 that ended the line
+    }
+}
+
+// The image's name with its last two characters, "p6", turned into "txt".
+std::string listingPathFor(const char* tapeImagePath)
+{
+    std::string path(tapeImagePath);
+    path.resize(path.size() >= 2 ? path.size() - 2 : 0);
+    return path + "txt";
+}
+
+bool refuseListing(WindowHandle window, const std::string& listingPath)
+{
+    showArrowCursor();
+    showMessage(window, "%s は書き込めません", listingPath.c_str());
+    return false;
+}
+
+}  // namespace
+
+bool writeBasicListing(WindowHandle window, const char* tapeImagePath)
+{
+    showWaitCursor();
+    std::string listingPath = listingPathFor(tapeImagePath);
+    ListingOutput out = {std::fopen(listingPath.c_str(), "wb"), 0, false};
+    if (!out.file) return refuseListing(window, listingPath);
+
+    writeListing(out, currentTapeImage());
+    // A full disk often shows only when the buffered rest is flushed at closing.
+    if (std::fclose(out.file) != 0) out.failed = true;
+    if (out.failed) return refuseListing(window, listingPath);
+
+    showArrowCursor();
+    reportFileWritten(tapeImagePath, listingPath.c_str(), out.written, "bytes");
+    return true;
+}
