@@ -1,0 +1,188 @@
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/platform.h"
+#include "core/tables.h"
+#include "settings/number_text.h"
+
+ConversionSettings conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
+char ProgramDirectory[ProgramDirectorySize];
+
+// "Hibarion.ini" is read strictly by line position: the section line, the five keyed
+// values in this order, then the 16 rows of the character table.
+enum { SettingCount = 5, RowCount = 16, RowSize = 32 };
+enum { LineLimit = 254 };  // longer lines are cut; their rest is read as the next line
+
+static const char* const SettingKeys[SettingCount] = {
+    "ピーの時間 =", "入力比 =", "出力比 =", "出力の遅さ =", "BASIC LIST =",
+};
+
+// The four real settings in file order, with the width and decimals they are written with.
+struct RealSetting {
+    double* value;
+    int width;
+    int decimals;
+};
+static const RealSetting RealSettings[SettingCount - 1] = {
+    {&conversionSettings.firstToneSeconds, 3, 1},
+    {&conversionSettings.inputRatio, 4, 2},
+    {&conversionSettings.outputRatio, 4, 2},
+    {&conversionSettings.outputSlowness, 5, 1},
+};
+
+static const char Section[] = "[HIBARION]";
+static const char FileName[] = "Hibarion.ini";
+static const char CannotWrite[] =
+    "INI ファイルを書き込めません。\nファイルの属性を確認してください。";
+
+void setDefaultSettings()
+{
+    conversionSettings.firstToneSeconds = 2.0;
+    conversionSettings.inputRatio = 1.32;
+    conversionSettings.outputRatio = 1.32;
+    conversionSettings.outputSlowness = 1.0;
+    conversionSettings.basicListing = 1;
+    std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
+}
+
+// ProgramDirectory followed by the file name. The directory is read only up to its
+// size, in case it was ever filled to the brim without a zero byte.
+static void settingsPath(char (&path)[ProgramDirectorySize + sizeof FileName])
+{
+    const void* zero = std::memchr(ProgramDirectory, '\0', ProgramDirectorySize);
+    size_t length = zero ? static_cast<const char*>(zero) - ProgramDirectory
+                         : static_cast<size_t>(ProgramDirectorySize);
+    std::memcpy(path, ProgramDirectory, length);
+    std::memcpy(path + length, FileName, sizeof FileName);
+}
+
+// Reads one line of at most LineLimit bytes, its line feed included, into `line` and
+// ends it with a zero byte; returns the count of bytes read, 0 at the end of the file.
+// The file is opened in binary and a CR LF pair is folded into one line feed here, so
+// every platform reads the file as the Windows text mode does. Zero bytes are data.
+static int readLine(FILE* file, char (&line)[LineLimit + 1])
+{
+    int count = 0;
+    while (count < LineLimit) {
+        int c = std::getc(file);
+        if (c == EOF) break;
+        if (c == '\r') {
+            int next = std::getc(file);
+            if (next == '\n')
+                c = '\n';
+            else if (next != EOF)
+                std::ungetc(next, file);
+        }
+        line[count++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    line[count] = '\0';
+    return count;
+}
+
+static bool refuse(FILE* file, const char* message)
+{
+    if (file) std::fclose(file);
+    showMessage(nullptr, message, nullptr);
+    return false;
+}
+
+bool loadSettings()
+{
+    char path[ProgramDirectorySize + sizeof FileName];
+    settingsPath(path);
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return refuse(nullptr, "INI ファイルが見つかりません。\nデフォルトで作成します。");
+
+    char line[LineLimit + 1];
+    char message[256];
+    int length = readLine(file, line);
+    if (length == 0)
+        return refuse(file, "データが存在しません。\nデフォルトで作成しなおします。");
+    if (length < static_cast<int>(sizeof Section - 1) ||
+        std::memcmp(line, Section, sizeof Section - 1) != 0)
+        return refuse(file, "これは「Hibarion」\nの INI データではありません。\n"
+                            "デフォルトで作成しなおします。");
+
+    for (int k = 0; k < SettingCount; ++k) {
+        int lineNumber = k + 2;
+        length = readLine(file, line);
+        if (length == 0) {
+            std::snprintf(message, sizeof message,
+                          "%d 行目が存在しません。\nデフォルトで作成しなおします。", lineNumber);
+            return refuse(file, message);
+        }
+        // The value ends at the first line feed, then at the first carriage return.
+        const void* cut = std::memchr(line, '\n', length);
+        if (cut) length = static_cast<int>(static_cast<const char*>(cut) - line);
+        cut = std::memchr(line, '\r', length);
+        if (cut) length = static_cast<int>(static_cast<const char*>(cut) - line);
+        line[length] = '\0';
+
+        const char* key = SettingKeys[k];
+        int keyLength = static_cast<int>(std::strlen(key));
+        if (length < keyLength || std::memcmp(line, key, keyLength) != 0) {
+            std::snprintf(message, sizeof message,
+                          "%d 行目が %s の項目でありません。\nデフォルトで作成しなおします。",
+                          lineNumber, key);
+            return refuse(file, message);
+        }
+        if (k < SettingCount - 1)
+            *RealSettings[k].value = parseReal(line + keyLength);
+        else
+            conversionSettings.basicListing = parseInteger(line + keyLength);
+    }
+
+    for (int r = 0; r < RowCount; ++r) {
+        length = readLine(file, line);
+        if (length == 0) {
+            std::snprintf(message, sizeof message,
+                          "%d 行目がありません。\nデフォルトで作成します。", r + 7);
+            return refuse(file, message);
+        }
+        if (length < RowSize) {
+            std::snprintf(message, sizeof message,
+                          "Kawasemi の %d 行目が不正です。\nデフォルトで作成します。", r + 1);
+            return refuse(file, message);
+        }
+        std::memcpy(CharacterTable + r * RowSize, line, RowSize);
+    }
+    std::fclose(file);
+    return true;
+}
+
+bool saveSettings()
+{
+    char path[ProgramDirectorySize + sizeof FileName];
+    settingsPath(path);
+    // Binary, with CR LF written out, so the file is the same bytes on every platform.
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return refuse(nullptr, CannotWrite);
+
+    char value[RealTextSize];
+    std::fputs(Section, file);
+    std::fputs("\r\n", file);
+    for (int k = 0; k < SettingCount - 1; ++k) {
+        formatReal(value, sizeof value, *RealSettings[k].value, RealSettings[k].width,
+                   RealSettings[k].decimals);
+        std::fputs(SettingKeys[k], file);
+        std::fputs(value, file);
+        std::fputs("\r\n", file);
+    }
+    std::fputs(SettingKeys[SettingCount - 1], file);
+    std::fprintf(file, "%d\r\n", conversionSettings.basicListing);
+    for (int r = 0; r < RowCount; ++r) {
+        std::fwrite(CharacterTable + r * RowSize, 1, RowSize, file);
+        std::fputs("\r\n", file);
+    }
+
+    // A full disk or a failing device shows up in the error flag or when the buffer is
+    // flushed on closing; either means the file on disk is not the settings.
+    bool failed = std::ferror(file) != 0;
+    failed = std::fclose(file) != 0 || failed;
+    if (failed) return refuse(nullptr, CannotWrite);
+    return true;
+}
