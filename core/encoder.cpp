@@ -1,5 +1,6 @@
 #include "core/encoder.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "core/loaded_data.h"
@@ -111,6 +112,27 @@ void writeHeader(RecordingOutput* output, uint32_t sampleCount, const WaveFormat
 void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
 {
     double e = x / 1200;
+    if (*count > largestSampleCount || cells == 0) return;
+
+    // A sure lower bound settles a hopeless size at once instead of after billions of
+    // steps: while t < e a step adds at most samplePeriod + e * 2^-52 to t, and every
+    // cell after the first starts below one step, so it needs at least e / step - 1
+    // samples (2 leaves room for the rounding of this estimate). A cell without end
+    // never finishes at all.
+    if (std::isinf(e) && e > 0 && cellPhase == cellPhase) {
+        *count = largestSampleCount + 1;
+        return;
+    }
+    if (e > 0 && cells > 1) {
+        double step = samplePeriod + e * 0x1p-52;
+        double perCell = e / step - 2;
+        double remaining = static_cast<double>(largestSampleCount - *count);
+        if (perCell > 0 && perCell * static_cast<double>(cells - 1) > remaining) {
+            *count = largestSampleCount + 1;
+            return;
+        }
+    }
+
     for (uint64_t c = 0; c < cells; ++c) {
         double t = cellPhase;
         while (t < e) {

@@ -53,3 +53,27 @@ std::string hexOf(const std::string& text)
     }
     return hex;
 }
+
+#include <cstring>
+
+#include "core/loaded_data.h"
+#include "settings/settings.h"
+#include "tests/fake_platform.h"
+
+void holdInSlot(const Bytes& bytes, uint32_t sampleRate)
+{
+    releaseLoadedData();
+    loadedDataSlot.data = static_cast<uint8_t*>(std::malloc(bytes.size() + 1));
+    if (!bytes.empty()) std::memcpy(loadedDataSlot.data, bytes.data(), bytes.size());
+    loadedDataSlot.held = 1;
+    loadedDataSlot.count = static_cast<uint32_t>(bytes.size());
+    loadedDataSlot.format = {1, 1, sampleRate, sampleRate, 1, 8, 0};
+}
+
+void resetProgramState()
+{
+    releaseLoadedData();
+    loadedDataSlot = LoadedDataSlot();
+    conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
+    clearRecordedPlatform();
+}

@@ -14,3 +14,9 @@ Bytes readFileBytes(const std::string& path);
 bool fileExists(const std::string& path);
 Bytes bytesOf(const std::string& text);
 std::string hexOf(const std::string& text);  // "8140 8C8E ..." style, for failures
+
+// Puts `bytes` into the loaded-data slot as if a file of that content had been loaded,
+// with a mono 8-bit format at `sampleRate`.
+void holdInSlot(const Bytes& bytes, uint32_t sampleRate);
+// Back to the state of program start for the slot, the settings and the recorded platform.
+void resetProgramState();

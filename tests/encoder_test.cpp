@@ -1,0 +1,191 @@
+#include <limits>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "core/encoder.h"
+#include "core/loaded_data.h"
+#include "core/tape_loader.h"
+#include "settings/settings.h"
+#include "tests/fake_platform.h"
+#include "tests/test_files.h"
+
+namespace {
+
+uint32_t uint32At(const Bytes& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+class Encoder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetProgramState();
+        folder = makeScratchFolder();
+    }
+    void TearDown() override { resetProgramState(); }
+
+    // Loads an image of `size` bytes through the loader and encodes it; returns the WAV.
+    Bytes encode(size_t size, double slowness, const std::string& name = "GAME.p6")
+    {
+        Bytes image(size);
+        for (size_t k = 0; k < size; ++k) image[k] = static_cast<uint8_t>(k * 37 + 5);
+        std::string path = folder + name;
+        writeFileBytes(path, image);
+        FILE* file = std::fopen(path.c_str(), "rb");
+        EXPECT_EQ(loadTapeImage(file), -1);
+        std::fclose(file);
+        conversionSettings.outputSlowness = slowness;
+        EXPECT_EQ(encodeTapeImage(nullptr, path.c_str()), 1);
+        return readFileBytes(recordingNameFor(path.c_str()));
+    }
+
+    std::string folder;
+};
+
+TEST_F(Encoder, SampleCountsAndSizesOfTheRecording)
+{
+    struct Case { size_t bytes; double slowness; uint32_t samples; };
+    const Case cases[] = {{16, 1.0, 62241},  {16, 16.0, 176212}, {17, 1.0, 62351},
+                          {17, 16.0, 177976}, {100, 1.0, 71502}, {100, 16.0, 324388}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bytes << " bytes at " << c.slowness);
+        EXPECT_EQ(countRecordingSamples(static_cast<uint32_t>(c.bytes), c.slowness), c.samples);
+        Bytes wav = encode(c.bytes, c.slowness);
+        ASSERT_EQ(wav.size(), c.samples + 44u);
+        EXPECT_EQ(uint32At(wav, 4), c.samples + 36);
+        EXPECT_EQ(uint32At(wav, 40), c.samples);
+    }
+}
+
+TEST_F(Encoder, HeaderBytesAndTheFirstCells)
+{
+    Bytes wav = encode(16, 1.0);
+    const uint8_t header[44] = {
+        'R', 'I', 'F', 'F', 0x45, 0xF3, 0x00, 0x00, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+        16, 0, 0, 0, 1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0,
+        'd', 'a', 't', 'a', 0x21, 0xF3, 0x00, 0x00};
+    EXPECT_EQ(Bytes(wav.begin(), wav.begin() + 44), Bytes(header, header + 44));
+
+    // 5000 samples of silence, then the leader.
+    for (size_t k = 44; k < 5044; ++k) ASSERT_EQ(wav[k], 128) << k;
+    const Bytes firstLeaderCell = {128, 39, 92, 203, 194, 80, 43, 142, 219, 151};
+    EXPECT_EQ(Bytes(wav.begin() + 5044, wav.begin() + 5054), firstLeaderCell);
+    // Silence at the end too.
+    for (size_t k = wav.size() - 5000; k < wav.size(); ++k) ASSERT_EQ(wav[k], 128) << k;
+}
+
+TEST_F(Encoder, CellShapesAndRanges)
+{
+    static RecordingOutput output;
+    output.file = nullptr;
+    output.used = 0;
+    double phase = 0.0;
+    writeLowCell(phase, &output, 1.0);
+    EXPECT_EQ(Bytes(output.buffer, output.buffer + output.used),
+              Bytes({128, 52, 10, 22, 81, 161, 226, 248, 215, 143}));
+    EXPECT_GE(phase, 0.0);
+    EXPECT_LT(phase, 1.0 / 11025);
+
+    // Over 16 cells of factor 1.0 the cells take exactly 147 samples.
+    output.used = 0;
+    phase = 0.0;
+    for (int c = 0; c < 16; ++c) writeHighCell(phase, &output, 1.0);
+    EXPECT_EQ(output.used, 147u);
+    uint8_t low = 255, high = 0;
+    for (size_t k = 0; k < output.used; ++k) {
+        low = std::min(low, output.buffer[k]);
+        high = std::max(high, output.buffer[k]);
+    }
+    EXPECT_EQ(low, 37);
+    EXPECT_EQ(high, 219);
+
+    output.used = 0;
+    phase = 0.0;
+    for (int c = 0; c < 16; ++c) writeLowCell(phase, &output, 1.0);
+    low = 255, high = 0;
+    for (size_t k = 0; k < output.used; ++k) {
+        low = std::min(low, output.buffer[k]);
+        high = std::max(high, output.buffer[k]);
+    }
+    EXPECT_EQ(low, 8);
+    EXPECT_EQ(high, 248);
+
+    // With a ratio of 1.0 the high tone has the low tone's amplitude; with a tiny ratio
+    // the samples are clipped to what a byte holds, never wrapped.
+    const double ratios[] = {1.0, 0.01};
+    const uint8_t lows[] = {8, 0}, highs[] = {248, 255};
+    for (int r = 0; r < 2; ++r) {
+        conversionSettings.outputRatio = ratios[r];
+        output.used = 0;
+        phase = 0.0;
+        for (int c = 0; c < 16; ++c) writeHighCell(phase, &output, 1.0);
+        low = 255, high = 0;
+        for (size_t k = 0; k < output.used; ++k) {
+            low = std::min(low, output.buffer[k]);
+            high = std::max(high, output.buffer[k]);
+        }
+        EXPECT_EQ(low, lows[r]);
+        EXPECT_EQ(high, highs[r]);
+    }
+}
+
+TEST_F(Encoder, ShortImagesFrameOnlyTheBytesThatExist)
+{
+    for (size_t size : {0, 1, 15}) {
+        Bytes wav = encode(size, 1.0);
+        uint32_t n = static_cast<uint32_t>(countRecordingSamples(static_cast<uint32_t>(size), 1.0));
+        ASSERT_EQ(wav.size(), n + 44u);
+        EXPECT_EQ(uint32At(wav, 40), n);
+    }
+    // An empty image still has silences, leader, gap and trailer.
+    EXPECT_EQ(countRecordingSamples(0, 1.0), 5000 + 44100 + 5835 + 542 + 5000u);
+}
+
+TEST_F(Encoder, OutputNamesAndFailures)
+{
+    EXPECT_EQ(recordingNameFor("C:\\TAPES\\GAME.P6"), "C:\\TAPES\\GAME_.wav");
+    EXPECT_EQ(recordingNameFor("x.p6"), "x_.wav");
+
+    holdInSlot(Bytes(20, 0x41), 11025);
+    std::string missingFolder = folder + "no-such-folder/GAME.p6";
+    clearRecordedPlatform();
+    EXPECT_EQ(encodeTapeImage(nullptr, missingFolder.c_str()), 0);
+    ASSERT_EQ(recordedPlatform.messages.size(), 1u);
+    EXPECT_EQ(recordedPlatform.messages[0].text,
+              folder + "no-such-folder/GAME_.wav は書き込めません");
+    EXPECT_EQ(recordedPlatform.cursors, "WA");
+    EXPECT_EQ(loadedDataSlot.held, 1);  // the image stays for the listing
+
+    // A device that refuses every write: reported, never passed off as success.
+    std::string full = folder + "FULL.p6";
+    ASSERT_EQ(symlink("/dev/full", (folder + "FULL_.wav").c_str()), 0);
+    clearRecordedPlatform();
+    EXPECT_EQ(encodeTapeImage(nullptr, full.c_str()), 0);
+    ASSERT_EQ(recordedPlatform.messages.size(), 1u);
+    EXPECT_EQ(recordedPlatform.messages[0].text, folder + "FULL_.wav は書き込めません");
+    EXPECT_EQ(recordedPlatform.cursors, "WA");
+}
+
+TEST_F(Encoder, RefusesARecordingTooLargeForItsHeader)
+{
+    // 3 MB at 16.0 needs about 5.3e9 samples, more than 32 bits of header hold.
+    EXPECT_GT(countRecordingSamples(3000000, 16.0), largestSampleCount);
+    EXPECT_GT(countRecordingSamples(16, 1e300), largestSampleCount);
+    EXPECT_GT(countRecordingSamples(16, std::numeric_limits<double>::infinity()), largestSampleCount);
+    // A size well inside the limit is still counted exactly.
+    EXPECT_EQ(countRecordingSamples(100, 16.0), 324388u);
+
+    holdInSlot(Bytes(16, 1), 11025);
+    conversionSettings.outputSlowness = 1e300;
+    std::string path = folder + "HUGE.p6";
+    EXPECT_EQ(encodeTapeImage(nullptr, path.c_str()), 0);
+    ASSERT_EQ(recordedPlatform.messages.size(), 1u);
+    EXPECT_EQ(recordedPlatform.messages[0].text, path + " は大きすぎます。");
+    EXPECT_EQ(recordedPlatform.cursors, "WA");
+    EXPECT_FALSE(fileExists(folder + "HUGE_.wav"));
+}
+
+}  // namespace
