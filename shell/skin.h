@@ -37,7 +37,10 @@ extern SkinBitmapRecord SkinBitmap;
 enum { SkinMessageCount = 9 };
 extern const char* const skinMessages[SkinMessageCount];
 
-// -1 on success, otherwise the index of the first problem in skinMessages.
+// -1 on success, otherwise the index of the first problem in skinMessages. A top-down
+// picture (negative biHeight) loads with `height` its row count while `header` keeps the
+// negative biHeight, so the header still describes the rows as stored. Sides beyond
+// 32767 pixels and negative widths are refused before the window takes the size over.
 int loadSkinBitmap(FILE* file);
 // Releases the pixel block if one is held.
 void releaseSkinBitmap();
