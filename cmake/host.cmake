@@ -9,3 +9,7 @@ endif()
 # The tape signal at any sample rate, shared by the tests, the benchmark and the tools.
 add_library(hibarion_synthesis STATIC ${CMAKE_SOURCE_DIR}/tools/signal_synthesis.cpp)
 target_include_directories(hibarion_synthesis PUBLIC ${CMAKE_SOURCE_DIR})
+
+# Turns a readable BASIC program into a tape image; makes the bundled example.
+add_executable(make_tape_image ${CMAKE_SOURCE_DIR}/tools/make_tape_image.cpp)
+target_link_libraries(make_tape_image PRIVATE hibarion_core)

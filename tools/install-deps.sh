@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # Installs what building and testing Hibarion needs, from Debian's packages. Safe to run
 # again: it installs only what is missing.
+#
+#   tools/install-deps.sh        everything: host build, Windows build, Wine, fuzzers
+#   tools/install-deps.sh host   only what the host program and its tests need
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config
-          mingw-w64 wine wine32:i386 xvfb imagemagick
-          clang libclang-rt-14-dev libsoxr-dev)
+host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsoxr-dev)
+other_packages=(mingw-w64 wine wine32:i386 xvfb imagemagick clang libclang-rt-14-dev)
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+packages=("${host_packages[@]}")
+if [[ "${1:-all}" != host ]]; then
+  packages+=("${other_packages[@]}")
+fi
+
+sudo=()
+if [[ "$(id -u)" != 0 ]]; then sudo=(sudo); fi
+
+if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
 fi
 
 missing=()
@@ -17,6 +27,6 @@ for package in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 fi
