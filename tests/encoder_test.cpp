@@ -1,5 +1,7 @@
 #include <limits>
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +18,23 @@ namespace {
 uint32_t uint32At(const Bytes& b, size_t at)
 {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+// The lowest and the highest sample in the output's buffer.
+std::pair<int, int> rangeOf(const RecordingOutput& output)
+{
+    const uint8_t* end = output.buffer + output.used;
+    return {*std::min_element(output.buffer, end), *std::max_element(output.buffer, end)};
+}
+
+// Writes 16 cells of factor 1.0 from phase 0 into the empty buffer.
+void writeSixteenCells(RecordingOutput* output, bool high)
+{
+    output->file = nullptr;
+    output->used = 0;
+    double phase = 0.0;
+    for (int c = 0; c < 16; ++c)
+        high ? writeHighCell(phase, output, 1.0) : writeLowCell(phase, output, 1.0);
 }
 
 class Encoder : public ::testing::Test {
@@ -90,46 +109,20 @@ TEST_F(Encoder, CellShapesAndRanges)
     EXPECT_LT(phase, 1.0 / 11025);
 
     // Over 16 cells of factor 1.0 the cells take exactly 147 samples.
-    output.used = 0;
-    phase = 0.0;
-    for (int c = 0; c < 16; ++c) writeHighCell(phase, &output, 1.0);
+    writeSixteenCells(&output, true);
     EXPECT_EQ(output.used, 147u);
-    uint8_t low = 255, high = 0;
-    for (size_t k = 0; k < output.used; ++k) {
-        low = std::min(low, output.buffer[k]);
-        high = std::max(high, output.buffer[k]);
-    }
-    EXPECT_EQ(low, 37);
-    EXPECT_EQ(high, 219);
-
-    output.used = 0;
-    phase = 0.0;
-    for (int c = 0; c < 16; ++c) writeLowCell(phase, &output, 1.0);
-    low = 255, high = 0;
-    for (size_t k = 0; k < output.used; ++k) {
-        low = std::min(low, output.buffer[k]);
-        high = std::max(high, output.buffer[k]);
-    }
-    EXPECT_EQ(low, 8);
-    EXPECT_EQ(high, 248);
+    EXPECT_EQ(rangeOf(output), std::make_pair(37, 219));
+    writeSixteenCells(&output, false);
+    EXPECT_EQ(rangeOf(output), std::make_pair(8, 248));
 
     // With a ratio of 1.0 the high tone has the low tone's amplitude; with a tiny ratio
     // the samples are clipped to what a byte holds, never wrapped.
-    const double ratios[] = {1.0, 0.01};
-    const uint8_t lows[] = {8, 0}, highs[] = {248, 255};
-    for (int r = 0; r < 2; ++r) {
-        conversionSettings.outputRatio = ratios[r];
-        output.used = 0;
-        phase = 0.0;
-        for (int c = 0; c < 16; ++c) writeHighCell(phase, &output, 1.0);
-        low = 255, high = 0;
-        for (size_t k = 0; k < output.used; ++k) {
-            low = std::min(low, output.buffer[k]);
-            high = std::max(high, output.buffer[k]);
-        }
-        EXPECT_EQ(low, lows[r]);
-        EXPECT_EQ(high, highs[r]);
-    }
+    conversionSettings.outputRatio = 1.0;
+    writeSixteenCells(&output, true);
+    EXPECT_EQ(rangeOf(output), std::make_pair(8, 248));
+    conversionSettings.outputRatio = 0.01;
+    writeSixteenCells(&output, true);
+    EXPECT_EQ(rangeOf(output), std::make_pair(0, 255));
 }
 
 TEST_F(Encoder, ShortImagesFrameOnlyTheBytesThatExist)
