@@ -1,20 +1,15 @@
 # The command-line front end: the conversions of one drop, with the terminal in place of
-# the window.
-file(GLOB HIBARION_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/host_*.cpp)
-list(REMOVE_ITEM HIBARION_HOST_SOURCES ${CMAKE_SOURCE_DIR}/shell/host_resample.cpp)
-
-# Its --resample: recordings brought to 11025 samples a second by libsoxr before they
-# are decoded. A library of its own, so that the tests and the robustness table use the
-# very code the front end runs; the Windows program never links it.
+# the window. Its --resample brings recordings to 11025 samples a second with libsoxr
+# before they are decoded: a library of its own, so that the tests and the robustness
+# table use the very code the front end runs; the Windows program never links it.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/shell/host_resample.cpp)
 target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 
-if(HIBARION_HOST_SOURCES)
-  add_executable(hibarion ${HIBARION_HOST_SOURCES})
-  target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
-endif()
+add_executable(hibarion ${CMAKE_SOURCE_DIR}/shell/host_main.cpp
+                        ${CMAKE_SOURCE_DIR}/shell/host_platform.cpp)
+target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
 # tests, the benchmark and the tools.
