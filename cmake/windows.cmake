@@ -10,11 +10,12 @@ set(HIBARION_RESOURCE_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources)
 set(HIBARION_ICON ${HIBARION_RESOURCE_DIR}/hibarion.ico)
 set(HIBARION_RC_932 ${HIBARION_RESOURCE_DIR}/hibarion.rc)
 set(HIBARION_RESOURCE_OBJECT ${HIBARION_RESOURCE_DIR}/hibarion_res.o)
+file(GLOB HIBARION_ICON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icon*.txt)
 add_custom_command(
   OUTPUT ${HIBARION_ICON}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${HIBARION_RESOURCE_DIR}
   COMMAND ${HIBARION_PYTHON} ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${HIBARION_ICON}
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${HIBARION_ICON_SOURCES}
   COMMENT "Drawing the icon"
   VERBATIM)
 add_custom_command(
@@ -70,3 +71,8 @@ add_custom_target(package
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
   COMMENT "Packing Hibarion.zip"
   VERBATIM)
+
+if(HIBARION_TESTS)
+  enable_testing()
+  add_subdirectory(tests/e2e)
+endif()

@@ -7,7 +7,8 @@
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsoxr-dev)
-other_packages=(mingw-w64 wine wine32:i386 xvfb imagemagick clang libclang-rt-14-dev)
+other_packages=(mingw-w64 wine wine32:i386 xvfb imagemagick clang libclang-rt-14-dev
+                locales fonts-ipafont-gothic)
 
 packages=("${host_packages[@]}")
 if [[ "${1:-all}" != host ]]; then
@@ -29,4 +30,11 @@ if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+# Wine under code page 932 needs the glibc locale ja_JP.UTF-8 itself, not only its name:
+# without it, file names outside ASCII cannot be opened.
+if [[ "${1:-all}" != host ]] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  echo "generating the locale ja_JP.UTF-8"
+  "${sudo[@]}" localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
 fi

@@ -10,3 +10,8 @@ echo "== host build and unit tests"
 cmake --preset host
 cmake --build --preset host
 ctest --preset host
+
+echo "== Windows build and end-to-end tests under Wine"
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows
