@@ -105,8 +105,8 @@ bool registerWindowClass()
 HWND createMainWindow()
 {
     int width = SkinBitmap.width + 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    int height = SkinBitmap.height + 2 * GetSystemMetrics(SM_CYDLGFRAME) +
-                 GetSystemMetrics(SM_CYCAPTION);
+    int height =
+        SkinBitmap.height + 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
     return CreateWindowExA(WS_EX_ACCEPTFILES, "Hibarion", "Hibarion", WS_CAPTION | WS_SYSMENU,
                            CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr,
                            programInstance, nullptr);

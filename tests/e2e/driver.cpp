@@ -44,7 +44,8 @@ std::string hex(const std::string& bytes)
 bool check(bool ok, const std::string& what)
 {
     ++checks;
-    if (verbose) std::printf("%6lu ms %s %s\n", GetTickCount() % 1000000, ok ? "ok" : "NO", what.c_str());
+    if (verbose)
+        std::printf("%6lu ms %s %s\n", GetTickCount() % 1000000, ok ? "ok" : "NO", what.c_str());
     if (!ok) {
         ++failures;
         std::printf("FAIL: %s\n", what.c_str());
@@ -74,7 +75,10 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeout)
 
 std::string in(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string readFile(const std::string& path)
 {
@@ -224,7 +228,10 @@ bool startIn(Program& program, const std::string& folder)
     return start(program, exe, quoted(exe), folder);
 }
 
-bool running(const Program& program) { return WaitForSingleObject(program.info.hProcess, 0) == WAIT_TIMEOUT; }
+bool running(const Program& program)
+{
+    return WaitForSingleObject(program.info.hProcess, 0) == WAIT_TIMEOUT;
+}
 
 // The program's message boxes: dialogs with the caption "Hibarion".
 HWND messageBox(const Program& program)
@@ -246,11 +253,13 @@ HWND settingsDialog(const Program& program)
 HWND waitForMainWindow(Program& program)
 {
     HWND window = nullptr;
-    waitUntil([&] {
-        std::vector<HWND> found = topWindows(program.info.dwProcessId, "Hibarion");
-        if (!found.empty()) window = found[0];
-        return window || messageBox(program) || !running(program);
-    }, AppearTimeout);
+    waitUntil(
+        [&] {
+            std::vector<HWND> found = topWindows(program.info.dwProcessId, "Hibarion");
+            if (!found.empty()) window = found[0];
+            return window || messageBox(program) || !running(program);
+        },
+        AppearTimeout);
     check(window != nullptr, "the main window appears");
     program.window = window;
     return window;
@@ -261,8 +270,9 @@ HWND waitForMainWindow(Program& program)
 void settle(const Program& program)
 {
     DWORD_PTR result;
-    check(SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, SettleTimeout, &result) != 0,
-          "the program answers");
+    LRESULT answered =
+        SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, SettleTimeout, &result);
+    check(answered != 0, "the program answers");
 }
 
 bool pressButton(HWND dialog, int id)
@@ -299,7 +309,8 @@ void expectMessage(Program& program, const std::string& text, HWND owner, const 
           "OK is the only button: " + what);
     if (whileShown) whileShown();
     pressButton(box, IDOK);
-    check(waitUntil([&] { return !IsWindow(box); }, AppearTimeout), "the message box closes: " + what);
+    check(waitUntil([&] { return !IsWindow(box); }, AppearTimeout),
+          "the message box closes: " + what);
 }
 
 void expectNoMessage(const Program& program, const std::string& what)
@@ -351,8 +362,10 @@ void postDrop(const Program& program, const std::vector<std::string>& names)
     void* remote = VirtualAllocEx(program.info.hProcess, nullptr, block.size(),
                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     SIZE_T written = 0;
-    check(remote && WriteProcessMemory(program.info.hProcess, remote, block.data(), block.size(),
-                                       &written) && written == block.size(),
+    check(remote &&
+              WriteProcessMemory(program.info.hProcess, remote, block.data(), block.size(),
+                                 &written) &&
+              written == block.size(),
           "the drop is written into the program");
     check(PostMessageA(program.window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) != 0,
           "the drop is posted");
@@ -401,6 +414,27 @@ Picture capture(const RECT& area)
     return picture;
 }
 
+bool samePicture(const Picture& a, const Picture& b)
+{
+    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+// The screen once painting has settled: two captures in a row show the same.
+Picture captureSettled(const RECT& area)
+{
+    Picture last = capture(area);
+    waitUntil(
+        [&] {
+            Sleep(100);
+            Picture next = capture(area);
+            bool same = samePicture(next, last);
+            last = next;
+            return same;
+        },
+        3000);
+    return last;
+}
+
 RECT clientOnScreen(HWND window)
 {
     RECT client = {};
@@ -443,7 +477,8 @@ void saveScreenshot(const Picture& picture, const std::string& path)
 uint32_t le32(const std::string& b, size_t at)
 {
     return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
-           static_cast<uint8_t>(b[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+           static_cast<uint8_t>(b[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
 }
 
 // The pixels of a 16-colour BMP file as the window should show them.
@@ -489,11 +524,6 @@ std::string topDownCopy(const std::string& bmp)
     return copy;
 }
 
-bool samePicture(const Picture& a, const Picture& b)
-{
-    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
-}
-
 Picture plainWhite(int width, int height)
 {
     Picture picture;
@@ -513,15 +543,18 @@ void checkFace(const Program& program, const Picture& expected, const std::strin
               std::to_string(expected.height) + " (" + std::to_string(client.right) + " by " +
               std::to_string(client.bottom) + "): " + what);
     Picture shown;
-    waitUntil([&] {
-        shown = capture(clientOnScreen(program.window));
-        return samePicture(shown, expected);
-    }, 5000);
+    waitUntil(
+        [&] {
+            shown = capture(clientOnScreen(program.window));
+            return samePicture(shown, expected);
+        },
+        5000);
     size_t differing = 0;
     if (shown.pixels.size() == expected.pixels.size())
-        for (size_t i = 0; i < shown.pixels.size(); i++) differing += shown.pixels[i] != expected.pixels[i];
-    check(samePicture(shown, expected),
-          "the client area shows the expected pixels (" + std::to_string(differing) + " differ): " + what);
+        for (size_t i = 0; i < shown.pixels.size(); i++)
+            differing += shown.pixels[i] != expected.pixels[i];
+    check(samePicture(shown, expected), "the client area shows the expected pixels (" +
+                                            std::to_string(differing) + " differ): " + what);
 }
 
 RECT windowRect(HWND window)
@@ -537,7 +570,8 @@ RECT windowRect(HWND window)
 
 const char settingsMissingText[] = "INI ファイルが見つかりません。\nデフォルトで作成します。";
 const char skinMissingText[] = "Hibarion.bmp が見つかりません。";
-const char noPathText[] = "ファイルのパス情報がありません。\n続行できますが、作者に状況を報告してください。";
+const char noPathText[] =
+    "ファイルのパス情報がありません。\n続行できますが、作者に状況を報告してください。";
 const char tooLongText[] =
     "ファイル名が長すぎます。\n\nコマンドラインまたはファイル名を短くするか\nフォルダの階層を浅くしてください。";
 const char seriousErrorText1[] = "起こり得ない極めて深刻なエラーが発生しました。(1)";
@@ -547,11 +581,13 @@ const char skinDataBrokenText[] = "この Hibarion.bmp はデータが壊れて�
 
 void checkPinnedTexts()
 {
-    checkText(skinMissingText,
-              "Hibarion.bmp \x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42",
-              "the picture message's bytes");
+    checkText(
+        skinMissingText,
+        "Hibarion.bmp \x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42",
+        "the picture message's bytes");
     checkText(dialogCaption, "Hibarion2 \x82\xCC \x90\xDD\x92\xE8", "the dialog caption's bytes");
-    checkText(std::string(settingsMissingText).substr(0, 8), "INI \x83\x74\x83\x40", "the settings message's bytes");
+    checkText(std::string(settingsMissingText).substr(0, 8), "INI \x83\x74\x83\x40",
+              "the settings message's bytes");
 }
 
 // Dismisses the messages of a first start without a settings file.
@@ -577,7 +613,8 @@ void checkMainWindowLooks(HWND window)
     checkText(windowText(window), "Hibarion", "the window's title");
     LONG style = GetWindowLongA(window, GWL_STYLE);
     check((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU), "caption and system menu");
-    check(!(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)), "no sizing, minimize or maximize");
+    check(!(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)),
+          "no sizing, minimize or maximize");
     check(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, "the window accepts files");
     check(GetClassLongA(window, GCL_STYLE) == (CS_HREDRAW | CS_VREDRAW), "class style");
 }
@@ -620,7 +657,8 @@ void skin()
     if (!waitForMainWindow(program)) return;
     expectNoMessage(program, "after start-up");
     checkFace(program, expected, "the shipped picture");
-    saveScreenshot(capture(windowRect(program.window)), in(workDir, "screenshot-window.bmp"));
+    saveScreenshot(captureSettled(windowRect(program.window)),
+                   in(workDir, "screenshot-window.bmp"));
 
     // Only the right-button press does something; other clicks give no window.
     LPARAM point = MAKELPARAM(20, 20);
@@ -701,6 +739,11 @@ void drops()
     postDrop(program, {readme});
     expectMessage(program, readme + " は拡張子が不正です。", program.window, "bad name");
     expectNoMessage(program, "after the bad name");
+    std::string missing = in(folder, "missing.p6");
+    postDrop(program, {missing});
+    expectMessage(program, missing + " を開けません。", program.window,
+                  "file that cannot be opened");
+    expectNoMessage(program, "after the file that cannot be opened");
     std::string broken = in(folder, "broken.wav");
     writeFile(broken, std::string("JUNK") + std::string(60, '\0'));
     postDrop(program, {broken});
@@ -715,15 +758,22 @@ void drops()
     copy(sample, japanese);
     copy(recording, in(folder, "last.wav"));
     writeFile(empty, "");
-    postDrop(program, {in(folder, "first.p6"), readme, japanese, empty, "x.p", in(folder, "last.wav")});
-    expectMessage(program, readme + " は拡張子が不正です。", program.window, "second file of the drop", [&] {
-        check(exists(in(folder, "first.txt")), "the first file was done before the second's message");
-        check(!exists(in(folder, "テープ表_.wav")), "the third file waits for the second's message");
-    });
-    expectMessage(program, empty + " は ヘッダがありません。 ", program.window, "fourth file of the drop", [&] {
-        check(exists(in(folder, "テープ表.txt")), "the third file was done before the fourth's message");
-        check(!exists(in(folder, "last.P6")), "the last file waits for the fourth's message");
-    });
+    postDrop(program,
+             {in(folder, "first.p6"), readme, japanese, empty, "x.p", in(folder, "last.wav")});
+    expectMessage(program, readme + " は拡張子が不正です。", program.window,
+                  "second file of the drop", [&] {
+                      check(exists(in(folder, "first.txt")),
+                            "the first file was done before the second's message");
+                      check(!exists(in(folder, "テープ表_.wav")),
+                            "the third file waits for the second's message");
+                  });
+    expectMessage(program, empty + " は ヘッダがありません。 ", program.window,
+                  "fourth file of the drop", [&] {
+                      check(exists(in(folder, "テープ表.txt")),
+                            "the third file was done before the fourth's message");
+                      check(!exists(in(folder, "last.P6")),
+                            "the last file waits for the fourth's message");
+                  });
     waitForFile(in(folder, "last.P6"));
     expectNoMessage(program, "end of the drop");
     checkSameFile(in(folder, "first_.wav"), in(reference, "sample_.wav"));
@@ -759,8 +809,10 @@ const WORD* afterString(const WORD* p)
 
 void checkDialogTemplate()
 {
-    HMODULE module = LoadLibraryExA(in(buildDir, "Hibarion.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC resource = module ? FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(5)) : nullptr;
+    HMODULE module =
+        LoadLibraryExA(in(buildDir, "Hibarion.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource =
+        module ? FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(5)) : nullptr;
     if (!check(resource != nullptr, "dialog resource 101")) return;
     const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
     DWORD size = SizeofResource(module, resource);
@@ -769,7 +821,8 @@ void checkDialogTemplate()
     check(dialog->style == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) &&
               dialog->dwExtendedStyle == 0,
           "dialog style");
-    check(dialog->x == 0 && dialog->y == 0 && dialog->cx == 213 && dialog->cy == 197, "dialog position and size");
+    check(dialog->x == 0 && dialog->y == 0 && dialog->cx == 213 && dialog->cy == 197,
+          "dialog position and size");
     check(dialog->cdit == 11, "eleven controls");
     const WORD* p = reinterpret_cast<const WORD*>(dialog + 1);
     check(p[0] == 0 && p[1] == 0, "no menu, the standard class");
@@ -778,7 +831,8 @@ void checkDialogTemplate()
     p = afterString(p);
     check(*p == 9, "font size 9");
     p++;
-    checkText(narrow(reinterpret_cast<const WCHAR*>(p)), "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", "font name");
+    checkText(narrow(reinterpret_cast<const WCHAR*>(p)),
+              "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", "font name");
     p = afterString(p);
 
     const DWORD child = WS_CHILD | WS_VISIBLE;
@@ -787,8 +841,7 @@ void checkDialogTemplate()
         {child | BS_PUSHBUTTON | WS_TABSTOP, 83, 166, 45, 14, 2, 0x80, "Button", "ｷｬﾝｾﾙ"},
         {child | BS_PUSHBUTTON | WS_TABSTOP, 133, 166, 45, 14, 1003, 0x80, "Button", "更新"},
         {child | SS_LEFT | WS_GROUP, 14, 16, 143, 37, 0xFFFF, 0x82, "Static",
-         "音の大きさを測る最初のピーの時間（秒）。実際の時間×0.8くらいを指定。まともなテープなら 2.0 "
-         "くらい。最初が欠けているテープならそれにあわせて小さくする。"},
+         "音の大きさを測る最初のピーの時間（秒）。実際の時間×0.8くらいを指定。まともなテープなら 2.0 くらい。最初が欠けているテープならそれにあわせて小さくする。"},
         {child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 166, 19, 34, 16, 1001, 0x81, "Edit", ""},
         {child | SS_LEFT | WS_GROUP, 14, 59, 143, 27, 0xFFFF, 0x82, "Static",
          "入力において、1200Hz の正弦波の、 2400Hzの正弦波に対する音量比。資料が無いので正確な値はわからない。"},
@@ -798,13 +851,16 @@ void checkDialogTemplate()
          "出力において、1200Hz の正弦波の、 2400Hzの正弦波に対する音量比。資料が無いので正確な値はわからない。"},
         {child | BS_AUTOCHECKBOX | WS_TABSTOP, 17, 127, 180, 14, 1006, 0x80, "Button",
          "出力を１／１６倍速にする （ データとしては使えません ）"},
-        {child | BS_AUTOCHECKBOX | WS_TABSTOP, 17, 141, 166, 14, 1007, 0x80, "Button", "BASIC のリストを出力"},
+        {child | BS_AUTOCHECKBOX | WS_TABSTOP, 17, 141, 166, 14, 1007, 0x80, "Button",
+         "BASIC のリストを出力"},
     };
     for (int i = 0; i < 11 && i < dialog->cdit; i++) {
         const TemplateControl& want = expected[i];
         std::string which = "control " + std::to_string(i + 1);
-        p = reinterpret_cast<const WORD*>(bytes + ((reinterpret_cast<const BYTE*>(p) - bytes + 3) & ~3));
-        if (!check(reinterpret_cast<const BYTE*>(p) + sizeof(DLGITEMTEMPLATE) < bytes + size, which + " inside the resource"))
+        p = reinterpret_cast<const WORD*>(bytes +
+                                          ((reinterpret_cast<const BYTE*>(p) - bytes + 3) & ~3));
+        if (!check(reinterpret_cast<const BYTE*>(p) + sizeof(DLGITEMTEMPLATE) < bytes + size,
+                   which + " inside the resource"))
             return;
         const DLGITEMTEMPLATE* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
         check(item->style == want.style && item->dwExtendedStyle == 0, which + " styles");
@@ -835,8 +891,9 @@ void checkDialogTemplate()
             const BYTE* entry = group + 6 + 14 * i;
             int side = entry[0];
             WORD bits = *reinterpret_cast<const WORD*>(entry + 6);
-            check((side == 32 || side == 16) && entry[1] == side && bits == 4,
-                  "icon image " + std::to_string(i + 1) + " is 32 or 16 pixels square in 16 colours");
+            check(
+                (side == 32 || side == 16) && entry[1] == side && bits == 4,
+                "icon image " + std::to_string(i + 1) + " is 32 or 16 pixels square in 16 colours");
         }
         check(group[6] != group[20], "one image of each size");
     }
@@ -867,14 +924,16 @@ void typeInto(HWND dialog, int id, const char* text)
     DWORD_PTR result;
     SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, 5000, &result);
     for (const char* c = text; *c; c++)
-        SendMessageTimeoutA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1, SMTO_NORMAL, 5000, &result);
+        SendMessageTimeoutA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1, SMTO_NORMAL, 5000,
+                            &result);
 }
 
 HWND openDialog(Program& program)
 {
     PostMessageA(program.window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 30));
     HWND dialog = nullptr;
-    waitUntil([&] { return (dialog = settingsDialog(program)) != nullptr || messageBox(program); }, AppearTimeout);
+    waitUntil([&] { return (dialog = settingsDialog(program)) != nullptr || messageBox(program); },
+              AppearTimeout);
     check(dialog != nullptr, "the right-button press opens the settings dialog");
     return dialog;
 }
@@ -906,7 +965,8 @@ void dialog()
     checkText(itemText(dialog, IDOK), "OK", "OK text");
     checkText(itemText(dialog, IDCANCEL), "ｷｬﾝｾﾙ", "Cancel text");
     checkText(itemText(dialog, 1003), "更新", "Apply text");
-    checkText(itemText(dialog, 1006), "出力を１／１６倍速にする （ データとしては使えません ）", "1/16 box text");
+    checkText(itemText(dialog, 1006), "出力を１／１６倍速にする （ データとしては使えません ）",
+              "1/16 box text");
     checkText(itemText(dialog, 1007), "BASIC のリストを出力", "listing box text");
     check(GetWindow(dialog, GW_OWNER) == program.window, "the main window owns the dialog");
     check(!IsWindowEnabled(program.window), "the main window takes no input meanwhile");
@@ -920,14 +980,15 @@ void dialog()
           "the dialog sits at the top left of the main window");
     RECT both;
     UnionRect(&both, &mainFrame, &frame);
-    saveScreenshot(capture(both), in(workDir, "screenshot-dialog.bmp"));
+    saveScreenshot(captureSettled(both), in(workDir, "screenshot-dialog.bmp"));
 
     // Typing enables Apply; Apply stores and disables it; Cancel keeps what Apply stored.
     typeInto(dialog, 1001, "1.5");
     checkText(itemText(dialog, 1001), "1.5", "typed first tone");
     check(applyEnabled(dialog), "typing enables Apply");
     pressButton(dialog, 1003);
-    check(!applyEnabled(dialog) && IsWindow(dialog), "Apply stores, disables itself and stays open");
+    check(!applyEnabled(dialog) && IsWindow(dialog),
+          "Apply stores, disables itself and stays open");
     setItemText(dialog, 1002, "9.99");
     check(applyEnabled(dialog), "a new text enables Apply");
     pressButton(dialog, IDCANCEL);
@@ -950,7 +1011,8 @@ void dialog()
     checkText(itemText(dialog, 1005), "1.32", "the close box stored nothing");
     setItemText(dialog, 1005, "2.00");
     pressButton(dialog, 1006);
-    check(checked(dialog, 1006) && applyEnabled(dialog), "a click on the 1/16 box checks it and enables Apply");
+    check(checked(dialog, 1006) && applyEnabled(dialog),
+          "a click on the 1/16 box checks it and enables Apply");
     pressButton(dialog, 1007);
     check(!checked(dialog, 1007), "a click on the listing box unchecks it");
     pressButton(dialog, IDOK);
@@ -988,10 +1050,18 @@ void secondInstance()
     expectNoMessage(first, "start with a settings file");
     std::string before = folderState(folder);
 
+    // Another window in front, which the second start is to put behind the first's.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 500, 400, 100, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    check(GetForegroundWindow() == other, "another window is in front");
+
     Program second;
     if (startIn(second, folder)) {
         check(waitForExit(second) == 0, "the second start ends with exit code 0");
     }
+    check(GetForegroundWindow() == first.window, "the first program's window came to the front");
+    DestroyWindow(other);
     check(folderState(folder) == before, "the second start changed no file");
     check(topWindows(0, "Hibarion").size() == 1, "one window of the class");
     check(IsWindow(first.window) && running(first), "the first program runs on");
@@ -1009,7 +1079,8 @@ void commandLines()
     if (start(program, exe, quoted(exe) + " one \"two three\"", elsewhere)) {
         expectFirstStartMessages(program, true);
         if (waitForMainWindow(program)) {
-            checkFace(program, skinPicture(readFile(in(blanks, "Hibarion.bmp"))), "picture beside the quoted path");
+            checkFace(program, skinPicture(readFile(in(blanks, "Hibarion.bmp"))),
+                      "picture beside the quoted path");
             closeProgram(program);
         }
         check(exists(in(blanks, "Hibarion.ini")) && !exists(in(elsewhere, "Hibarion.ini")),
@@ -1035,7 +1106,8 @@ void commandLines()
         expectMessage(program, noPathText, nullptr, "no path");
         expectFirstStartMessages(program, true);
         if (waitForMainWindow(program)) {
-            checkFace(program, skinPicture(readFile(in(bare, "Hibarion.bmp"))), "picture from the current directory");
+            checkFace(program, skinPicture(readFile(in(bare, "Hibarion.bmp"))),
+                      "picture from the current directory");
             closeProgram(program);
         }
         check(exists(in(bare, "Hibarion.ini")), "settings in the current directory");
@@ -1073,8 +1145,12 @@ struct Case {
 };
 
 const Case cases[] = {
-    {"first_start", firstStart}, {"skin", skin},     {"refused_skin", refusedSkin},
-    {"drops", drops},            {"dialog", dialog}, {"second_instance", secondInstance},
+    {"first_start", firstStart},
+    {"skin", skin},
+    {"refused_skin", refusedSkin},
+    {"drops", drops},
+    {"dialog", dialog},
+    {"second_instance", secondInstance},
     {"command_line", commandLines},
 };
 
