@@ -718,13 +718,16 @@ void drops()
     expectFirstStartMessages(program, false);
     if (!waitForMainWindow(program)) return;
 
-    // A tape image: its recording and its listing.
+    // Tape images: their recordings and their listings.
     copy(sample, in(folder, "sample.p6"));
-    postDrop(program, {in(folder, "sample.p6")});
-    waitForFile(in(folder, "sample.txt"));
+    copy(in(dataDir, "HELLO.p6"), in(folder, "HELLO.p6"));
+    postDrop(program, {in(folder, "sample.p6"), in(folder, "HELLO.p6")});
+    waitForFile(in(folder, "HELLO.txt"));
     expectNoMessage(program, "tape image drop");
     checkSameFile(in(folder, "sample_.wav"), in(reference, "sample_.wav"));
     checkSameFile(in(folder, "sample.txt"), in(reference, "sample.txt"));
+    checkSameFile(in(folder, "HELLO_.wav"), in(reference, "HELLO_.wav"));
+    checkSameFile(in(folder, "HELLO.txt"), in(reference, "HELLO.txt"));
 
     // A recording: its tape image.
     copy(recording, in(folder, "tone.wav"));

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Makes the end-to-end suite's input files and what the host build writes for them.
 
-Usage: make_references.py HOST_HIBARION DATA_DIR
+Usage: make_references.py HOST_HIBARION DATA_DIR EXAMPLE.p6
 
-DATA_DIR/sample.p6     a small BASIC program on tape
+DATA_DIR/sample.p6     a small BASIC program on tape; beside it a copy of the example
 DATA_DIR/default/      the host program's outputs with the default settings:
-                       sample_.wav, sample.txt, sample_.P6 (sample_.wav decoded) and the
-                       default Hibarion.ini
+                       sample_.wav, sample.txt, sample_.P6 (sample_.wav decoded), the
+                       example's recording and listing, and the default Hibarion.ini
 DATA_DIR/changed/      its outputs with the settings the dialog test sets (first tone
                        1.5 s, output ratio 2.00, 1/16 speed, no listing): sample_.wav,
                        tone.P6 (default sample_.wav decoded) and the Hibarion.ini saved
@@ -63,11 +63,14 @@ def changed_settings(default_ini):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__)
-    tool, data = sys.argv[1], sys.argv[2]
+    tool, data, example = sys.argv[1], sys.argv[2], sys.argv[3]
     shutil.rmtree(data, ignore_errors=True)
     os.makedirs(data)
+    shutil.copy(example, data)
+    example_name = os.path.basename(example)
+    example_stem = example_name[:-3]
     sample = os.path.join(data, "sample.p6")
     with open(sample, "wb") as out:
         out.write(basic_program())
@@ -76,9 +79,11 @@ def main():
     os.makedirs(default)
     shutil.copy(tool, default)
     shutil.copy(sample, default)
-    run(default, "sample.p6")
+    shutil.copy(example, default)
+    run(default, "sample.p6", example_name)
     run(default, "sample_.wav")
-    require(default, "sample_.wav", "sample.txt", "sample_.P6", "Hibarion.ini")
+    require(default, "sample_.wav", "sample.txt", "sample_.P6", "Hibarion.ini",
+            example_stem + "_.wav", example_stem + ".txt")
 
     changed = os.path.join(data, "changed")
     os.makedirs(changed)

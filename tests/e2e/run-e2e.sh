@@ -98,7 +98,8 @@ setup() {
   wine_env timeout 60 wineboot >>"$state/wineboot.log" 2>&1
 
   if ! wait "$host"; then cat "$state/host.log"; exit 1; fi
-  python3 "$source/tests/e2e/make_references.py" "$state/host/hibarion" "$state/data"
+  python3 "$source/tests/e2e/make_references.py" "$state/host/hibarion" "$state/data" \
+    "$source/examples/HELLO.p6"
 }
 
 run_case() {
