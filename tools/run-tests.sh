@@ -15,3 +15,13 @@ echo "== Windows build and end-to-end tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
+
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset host-asan
+cmake --build --preset host-asan
+ctest --preset host-asan
+
+echo "== fuzz targets, a short run of each over its seed corpus"
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
