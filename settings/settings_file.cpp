@@ -174,8 +174,13 @@ bool saveSettings()
     }
     std::fputs(SettingKeys[SettingCount - 1], file);
     std::fprintf(file, "%d\r\n", conversionSettings.basicListing);
+    // A row read from a line of 31 bytes ends in that line's line feed, and its own
+    // line ends there: it is written with that line feed as CR LF and no further line
+    // end, so that the next start reads back the same 32 bytes instead of an extra line.
     for (int r = 0; r < RowCount; ++r) {
-        std::fwrite(CharacterTable + r * RowSize, 1, RowSize, file);
+        const char* row = CharacterTable + r * RowSize;
+        bool endsItsLine = row[RowSize - 1] == '\n';
+        std::fwrite(row, 1, endsItsLine ? RowSize - 1 : RowSize, file);
         std::fputs("\r\n", file);
     }
 
