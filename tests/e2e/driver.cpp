@@ -293,6 +293,8 @@ std::string messageText(HWND box)
     return "";
 }
 
+bool showsErrorIcon(HWND box);
+
 // Waits for the next message box, checks its text, its owner and its one OK button, runs
 // `whileShown`, and presses OK. `owner` is the main window, or null for start-up's messages.
 void expectMessage(Program& program, const std::string& text, HWND owner, const std::string& what,
@@ -307,6 +309,11 @@ void expectMessage(Program& program, const std::string& text, HWND owner, const 
     check(GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL) && !GetDlgItem(box, IDYES) &&
               !GetDlgItem(box, IDNO),
           "OK is the only button: " + what);
+    // A box wider than the screen, as for a very long name, shows its icon off the screen.
+    RECT frame;
+    GetWindowRect(box, &frame);
+    if (frame.left >= 0 && frame.right <= GetSystemMetrics(SM_CXSCREEN))
+        check(showsErrorIcon(box), "the error icon: " + what);
     if (whileShown) whileShown();
     pressButton(box, IDOK);
     check(waitUntil([&] { return !IsWindow(box); }, AppearTimeout),
@@ -433,6 +440,53 @@ Picture captureSettled(const RECT& area)
         },
         3000);
     return last;
+}
+
+// The box's icon looks like the system's error icon drawn on the box's own background.
+bool showsErrorIcon(HWND box)
+{
+    for (HWND child : children(box)) {
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (_stricmp(className(child).c_str(), "Static") != 0 || (style & SS_TYPEMASK) != SS_ICON ||
+            !IsWindowVisible(child))
+            continue;
+        RECT area;
+        GetWindowRect(child, &area);
+        Picture shown = captureSettled(area);
+        if (shown.pixels.empty()) return false;
+
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = shown.width;
+        info.bmiHeader.biHeight = -shown.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        COLORREF background = shown.at(0, 0);
+        HBRUSH brush =
+            CreateSolidBrush(RGB(background >> 16, background >> 8 & 0xFF, background & 0xFF));
+        RECT all = {0, 0, shown.width, shown.height};
+        FillRect(memory, &all, brush);
+        DrawIconEx(memory, 0, 0, LoadIconA(nullptr, IDI_HAND), 0, 0, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        Picture drawn;
+        drawn.width = shown.width;
+        drawn.height = shown.height;
+        const DWORD* source = static_cast<const DWORD*>(bits);
+        drawn.pixels.assign(source, source + static_cast<size_t>(drawn.width) * drawn.height);
+        for (COLORREF& pixel : drawn.pixels) pixel &= 0xFFFFFF;
+        SelectObject(memory, previous);
+        DeleteObject(brush);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        return samePicture(shown, drawn);
+    }
+    return false;
 }
 
 RECT clientOnScreen(HWND window)
@@ -742,6 +796,12 @@ void drops()
     postDrop(program, {readme});
     expectMessage(program, readme + " は拡張子が不正です。", program.window, "bad name");
     expectNoMessage(program, "after the bad name");
+    // A name longer than the drop buffer of 1200 bytes arrives cut to 1199.
+    std::string longName = in(folder, std::string(1300 - folder.size() - 4, 'a') + ".p6");
+    postDrop(program, {longName});
+    expectMessage(program, longName.substr(0, 1199) + " は拡張子が不正です。", program.window,
+                  "name longer than the buffer");
+    expectNoMessage(program, "after the long name");
     std::string missing = in(folder, "missing.p6");
     postDrop(program, {missing});
     expectMessage(program, missing + " を開けません。", program.window,
