@@ -21,8 +21,8 @@ export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 # entries or file associations written to the user's desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-# Wine takes code page 932 from the locale's name even when glibc lacks the locale; set
-# only for Wine's own processes, so that the shell does not complain about it.
+# Code page 932 for Wine's processes: Wine takes it from the locale's name, and needs the
+# glibc locale itself (tools/install-deps.sh makes it) to reach file names outside ASCII.
 wine_env() { env LC_ALL=ja_JP.UTF-8 "$@"; }
 
 # Unix path to the Windows path Wine maps it to (drive Z: is the root).
