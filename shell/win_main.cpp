@@ -32,6 +32,21 @@ const char noSkinText[] = "Hibarion.bmp が見つかりません。";
 // Start-up's messages belong to no window.
 void showStartupMessage(const char* text) { showMessage(nullptr, text, nullptr); }
 
+// The position of the last backslash in line[0..end], or 0 when none stands after position
+// 0. The line is code page 932, where the second byte of a double-byte character may be
+// 0x5C too (as in 表 or ソ): such a byte is not a backslash.
+size_t lastBackslash(const char* line, size_t end)
+{
+    size_t found = 0;
+    for (size_t i = 0; i <= end; i++) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(line[i])) && i < end)
+            i++;
+        else if (line[i] == '\\')
+            found = i;
+    }
+    return found;
+}
+
 // Takes ProgramDirectory from the program's own path at the start of the command line.
 // False when the line is refused and the program is to end.
 bool findProgramDirectory(const char* line)
@@ -57,8 +72,7 @@ bool findProgramDirectory(const char* line)
         return false;
     }
 
-    size_t at = end - 1;
-    while (line[at] != '\\' && at > 0) at--;
+    size_t at = lastBackslash(line, end - 1);
     if (at == 0) {
         showStartupMessage(noPathText);
         ProgramDirectory[0] = '\0';

@@ -1163,6 +1163,17 @@ void commandLines()
               "settings in the folder before the blank");
     }
 
+    // A program named in code page 932 with 0x5C as a second byte ("表" is 95 5C): that
+    // byte is no backslash, and the directory is the one the program is in.
+    std::string dbcs = makeFolder(in(workDir, "dbcs"));
+    exe = in(dbcs, "表.exe");
+    copy(in(buildDir, "Hibarion.exe"), exe);
+    if (start(program, exe, quoted(exe), elsewhere)) {
+        expectFirstStartMessages(program, false);
+        if (waitForMainWindow(program)) closeProgram(program);
+        checkSameFile(in(dbcs, "Hibarion.ini"), in(in(dataDir, "default"), "Hibarion.ini"));
+    }
+
     // A bare program name: the path message, then the current directory.
     std::string bare = caseFolder("bare", true);
     if (start(program, in(bare, "Hibarion.exe"), "Hibarion.exe", bare)) {
