@@ -1104,6 +1104,60 @@ void dialog()
     checkSameFile(in(folder, "Hibarion.ini"), in(reference, "Hibarion.ini"));
 }
 
+// The settings file with the values of some of its lines replaced: line index, text after
+// the key's "=".
+std::string withValues(const std::string& ini,
+                       const std::vector<std::pair<int, std::string>>& values)
+{
+    std::vector<std::string> lines;
+    size_t at = 0, next;
+    while ((next = ini.find("\r\n", at)) != std::string::npos) {
+        lines.push_back(ini.substr(at, next - at));
+        at = next + 2;
+    }
+    for (const auto& value : values) {
+        std::string& line = lines[value.first];
+        line = line.substr(0, line.find('=') + 1) + value.second;
+    }
+    std::string result;
+    for (const std::string& line : lines) result += line + "\r\n";
+    return result;
+}
+
+// Values the dialog cannot set, from a hand-edited settings file: shown as well as the
+// boxes can, kept by Cancel, replaced by OK.
+void dialogValues()
+{
+    std::string folder = caseFolder("dialog_values", true);
+    std::string defaults = readFile(in(in(dataDir, "default"), "Hibarion.ini"));
+    std::string ini = in(folder, "Hibarion.ini");
+    writeFile(ini, withValues(defaults, {{2, "1.3456"}, {4, "  4.0"}, {5, "5"}}));
+    Program program;
+    if (!startIn(program, folder) || !waitForMainWindow(program)) return;
+    expectNoMessage(program, "start with a hand-edited settings file");
+
+    HWND dialog = openDialog(program);
+    if (!dialog) return;
+    checkText(itemText(dialog, 1002), "1.35", "four decimals shown with two");
+    check(!checked(dialog, 1006), "a slowness of 4.0 shows the 1/16 box unchecked");
+    check(checked(dialog, 1007), "a listing value of 5 shows the listing box checked");
+    pressButton(dialog, IDCANCEL);
+    waitClosed(dialog);
+    closeProgram(program);
+    checkText(readFile(ini), withValues(defaults, {{2, "1.35"}, {4, "  4.0"}, {5, "5"}}),
+              "Cancel kept the values, saved by their formats");
+
+    writeFile(ini, withValues(defaults, {{2, "1.3456"}, {4, "  4.0"}, {5, "5"}}));
+    if (!startIn(program, folder) || !waitForMainWindow(program)) return;
+    dialog = openDialog(program);
+    if (!dialog) return;
+    pressButton(dialog, IDOK);
+    waitClosed(dialog);
+    closeProgram(program);
+    checkText(readFile(ini), withValues(defaults, {{2, "1.35"}, {4, "  1.0"}, {5, "1"}}),
+              "OK replaced them by what the dialog shows");
+}
+
 void secondInstance()
 {
     std::string folder = caseFolder("second_instance", true);
@@ -1224,6 +1278,7 @@ const Case cases[] = {
     {"refused_skin", refusedSkin},
     {"drops", drops},
     {"dialog", dialog},
+    {"dialog_values", dialogValues},
     {"second_instance", secondInstance},
     {"command_line", commandLines},
 };
