@@ -1,8 +1,12 @@
 // Fuzzes the settings file: the input is the whole of Hibarion.ini. A file that loads
 // is saved, and what was saved must load again, to the same table and to values that
 // save as the same bytes: every file the program writes must be one it reads back at the
-// next start.
+// next start. The one exception is a value the file cannot hold: an infinity, written
+// "inf", or a number so large that its fixed-point text overflows the 254-byte line.
+#include <cmath>
 #include <cstring>
+
+#include "settings/number_text.h"
 
 #include "core/tables.h"
 #include "settings/settings.h"
@@ -17,6 +21,19 @@ void poisonSettings()
 {
     conversionSettings = {-7.25, -7.25, -7.25, -7.25, -7};
     std::memset(CharacterTable, 0x55, CharacterTableSize);
+}
+
+// Whether every real setting is finite and short enough as text to be read back whole
+// (the longest key is 12 bytes; the line also needs its line feed).
+bool valuesFitTheFile()
+{
+    const double values[] = {conversionSettings.firstToneSeconds, conversionSettings.inputRatio,
+                             conversionSettings.outputRatio, conversionSettings.outputSlowness};
+    char text[RealTextSize];
+    for (double value : values)
+        if (!std::isfinite(value) || formatReal(text, sizeof text, value, 5, 2) > 254 - 12 - 1)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -39,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A failure is told in exactly one message, a success in none.
     FUZZ_CHECK(quietPlatform.messages == (loaded ? 0 : 1));
     FUZZ_CHECK(CharacterTable[CharacterTableSize] == '\0');
-    if (!loaded) return 0;
+    if (!loaded || !valuesFitTheFile()) return 0;
 
     ConversionSettings first = conversionSettings;
     char table[CharacterTableSize];
