@@ -33,8 +33,13 @@ if ((${#missing[@]})); then
 fi
 
 # Wine under code page 932 needs the glibc locale ja_JP.UTF-8 itself, not only its name:
-# without it, file names outside ASCII cannot be opened.
-if [[ "${1:-all}" != host ]] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-  echo "generating the locale ja_JP.UTF-8"
-  "${sudo[@]}" localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+# without it, file names outside ASCII cannot be opened. de_DE.UTF-8, whose decimal point
+# is a comma, lets the tests show that number text ignores the C locale.
+if [[ "${1:-all}" != host ]]; then
+  for name in ja_JP de_DE; do
+    if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
+      echo "generating the locale $name.UTF-8"
+      "${sudo[@]}" localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
+    fi
+  done
 fi
