@@ -392,16 +392,18 @@ struct Picture {
     COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-Picture capture(const RECT& area)
+// A picture of `width` by `height` pixels drawn by `draw` into a device context of its
+// own, read back as 0x00RRGGBB values, top row first.
+template <typename Draw> Picture drawOffScreen(int width, int height, Draw draw)
 {
     Picture picture;
-    picture.width = area.right - area.left;
-    picture.height = area.bottom - area.top;
-    if (picture.width <= 0 || picture.height <= 0) return picture;
+    picture.width = width;
+    picture.height = height;
+    if (width <= 0 || height <= 0) return picture;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
@@ -409,16 +411,24 @@ Picture capture(const RECT& area)
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, picture.width, picture.height, screen, area.left, area.top, SRCCOPY);
+    draw(memory, screen);
     GdiFlush();
     const DWORD* source = static_cast<const DWORD*>(bits);
-    picture.pixels.assign(source, source + static_cast<size_t>(picture.width) * picture.height);
+    picture.pixels.assign(source, source + static_cast<size_t>(width) * height);
     for (COLORREF& pixel : picture.pixels) pixel &= 0xFFFFFF;
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return picture;
+}
+
+Picture capture(const RECT& area)
+{
+    int width = area.right - area.left, height = area.bottom - area.top;
+    return drawOffScreen(width, height, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    });
 }
 
 bool samePicture(const Picture& a, const Picture& b)
@@ -455,35 +465,15 @@ bool showsErrorIcon(HWND box)
         Picture shown = captureSettled(area);
         if (shown.pixels.empty()) return false;
 
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = shown.width;
-        info.bmiHeader.biHeight = -shown.height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
         COLORREF background = shown.at(0, 0);
-        HBRUSH brush =
-            CreateSolidBrush(RGB(background >> 16, background >> 8 & 0xFF, background & 0xFF));
-        RECT all = {0, 0, shown.width, shown.height};
-        FillRect(memory, &all, brush);
-        DrawIconEx(memory, 0, 0, LoadIconA(nullptr, IDI_HAND), 0, 0, 0, nullptr, DI_NORMAL);
-        GdiFlush();
-        Picture drawn;
-        drawn.width = shown.width;
-        drawn.height = shown.height;
-        const DWORD* source = static_cast<const DWORD*>(bits);
-        drawn.pixels.assign(source, source + static_cast<size_t>(drawn.width) * drawn.height);
-        for (COLORREF& pixel : drawn.pixels) pixel &= 0xFFFFFF;
-        SelectObject(memory, previous);
-        DeleteObject(brush);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
+        Picture drawn = drawOffScreen(shown.width, shown.height, [&](HDC memory, HDC) {
+            HBRUSH brush =
+                CreateSolidBrush(RGB(background >> 16, background >> 8 & 0xFF, background & 0xFF));
+            RECT all = {0, 0, shown.width, shown.height};
+            FillRect(memory, &all, brush);
+            DeleteObject(brush);
+            DrawIconEx(memory, 0, 0, LoadIconA(nullptr, IDI_HAND), 0, 0, 0, nullptr, DI_NORMAL);
+        });
         return samePicture(shown, drawn);
     }
     return false;
