@@ -6,9 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "settings/number_text.h"
-
 #include "core/tables.h"
+#include "settings/number_text.h"
 #include "settings/settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
