@@ -114,23 +114,10 @@ void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
     double e = x / 1200;
     if (*count > largestSampleCount || cells == 0) return;
 
-    // A sure lower bound settles a hopeless size at once instead of after billions of
-    // steps: while t < e a step adds at most samplePeriod + e * 2^-52 to t, and every
-    // cell after the first starts below one step, so it needs at least e / step - 1
-    // samples (2 leaves room for the rounding of this estimate). A cell without end
-    // never finishes at all.
+    // A cell without end never finishes at all.
     if (std::isinf(e) && e > 0 && cellPhase == cellPhase) {
         *count = largestSampleCount + 1;
         return;
-    }
-    if (e > 0 && cells > 1) {
-        double step = samplePeriod + e * 0x1p-52;
-        double perCell = e / step - 2;
-        double remaining = static_cast<double>(largestSampleCount - *count);
-        if (perCell > 0 && perCell * static_cast<double>(cells - 1) > remaining) {
-            *count = largestSampleCount + 1;
-            return;
-        }
     }
 
     for (uint64_t c = 0; c < cells; ++c) {
@@ -141,6 +128,20 @@ void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
         }
         cellPhase = t - e;
     }
+}
+
+// A sure lower bound on the samples of `cells` cells of factor x in a row, so that a
+// hopeless size is settled at once instead of after billions of steps: while t < e a
+// step adds at most samplePeriod + e * 2^-52 to t, and every cell after the first
+// starts less than one step past its beginning, so it needs at least e / step - 1
+// samples (2 leaves room for the rounding of this estimate).
+double leastSamples(uint64_t cells, double x)
+{
+    double e = x / 1200;
+    if (!(e > 0) || cells < 2) return 0;
+    double step = samplePeriod + e * 0x1p-52;
+    double perCell = e / step - 2;
+    return perCell > 0 ? perCell * static_cast<double>(cells - 1) : 0;
 }
 
 }  // namespace
@@ -165,6 +166,11 @@ std::string recordingNameFor(const char* tapeImagePath)
 uint64_t countRecordingSamples(uint32_t imageBytes, double slowness)
 {
     uint32_t headerBytes = imageBytes < headerBlockBytes ? imageBytes : headerBlockBytes;
+    // The header block, the gap and the body are one run of cells at `slowness`.
+    uint64_t slowCells = uint64_t(imageBytes) * cellsPerByte + gapCells;
+    if (leastSamples(slowCells, slowness) > static_cast<double>(largestSampleCount))
+        return largestSampleCount + 1;
+
     uint64_t count = 2 * silenceSamples;
     double cellPhase = 0.0;
     countCells(cellPhase, leaderCells, 1.0, &count);

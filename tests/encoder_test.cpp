@@ -167,6 +167,7 @@ TEST_F(Encoder, RefusesARecordingTooLargeForItsHeader)
     // 3 MB at 16.0 needs about 5.3e9 samples, more than 32 bits of header hold.
     EXPECT_GT(countRecordingSamples(3000000, 16.0), largestSampleCount);
     EXPECT_GT(countRecordingSamples(16, 1e300), largestSampleCount);
+    EXPECT_GT(countRecordingSamples(1, 4.2e7), largestSampleCount);  // the gap alone is too long
     EXPECT_GT(countRecordingSamples(16, std::numeric_limits<double>::infinity()), largestSampleCount);
     // A size well inside the limit is still counted exactly.
     EXPECT_EQ(countRecordingSamples(100, 16.0), 324388u);
