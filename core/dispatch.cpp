@@ -16,7 +16,7 @@ namespace {
 
 bool isEither(char c, char lower) { return c == lower || c == lower - 'a' + 'A'; }
 
-bool namesRecording(const char* name, size_t length)
+bool endsInWav(const char* name, size_t length)
 {
     return name[length - 4] == '.' && isEither(name[length - 3], 'w') &&
            isEither(name[length - 2], 'a') && isEither(name[length - 1], 'v');
@@ -35,12 +35,18 @@ void showLoadMessage(WindowHandle window, const char* name, int index)
 
 }  // namespace
 
+bool namesRecording(const char* name)
+{
+    size_t length = std::strlen(name);
+    return length >= 4 && endsInWav(name, length);
+}
+
 int dispatchDroppedName(WindowHandle window, const char* name)
 {
     size_t length = std::strlen(name);
     if (length < 4) return 1;
 
-    bool recording = namesRecording(name, length);
+    bool recording = endsInWav(name, length);
     if (!recording && !namesTapeImage(name, length)) {
         showMessage(window, "%s は拡張子が不正です。", name);
         return 1;

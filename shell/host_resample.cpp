@@ -78,15 +78,6 @@ int64_t runResampler(soxr_t resampler, uint8_t* block, uint64_t capacity)
     }
 }
 
-bool namesRecording(const char* name)
-{
-    size_t length = std::strlen(name);
-    if (length < 4) return false;
-    const char* ending = name + length - 4;
-    return ending[0] == '.' && (ending[1] | 0x20) == 'w' && (ending[2] | 0x20) == 'a' &&
-           (ending[3] | 0x20) == 'v';
-}
-
 void showNotResampled(const char* name, ResampleResult result)
 {
     std::string reason;

@@ -28,15 +28,8 @@ Bytes randomImage(size_t size, unsigned seed)
     return image;
 }
 
-class Decoder : public ::testing::Test {
+class Decoder : public ScratchTest {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        folder = makeScratchFolder();
-    }
-    void TearDown() override { resetProgramState(); }
-
     // Loads a WAV file through the reader and decodes it; returns the tape image.
     Bytes decodeFile(const std::string& path)
     {
@@ -54,7 +47,6 @@ protected:
         return decodeRecording(nullptr, (folder + "game.wav").c_str());
     }
 
-    std::string folder;
 };
 
 TEST_F(Decoder, RecordingsTheEncoderWritesDecodeToTheirImage)

@@ -37,15 +37,8 @@ void writeSixteenCells(RecordingOutput* output, bool high)
         high ? writeHighCell(phase, output, 1.0) : writeLowCell(phase, output, 1.0);
 }
 
-class Encoder : public ::testing::Test {
+class Encoder : public ScratchTest {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        folder = makeScratchFolder();
-    }
-    void TearDown() override { resetProgramState(); }
-
     // Loads an image of `size` bytes through the loader and encodes it; returns the WAV.
     Bytes encode(size_t size, double slowness, const std::string& name = "GAME.p6")
     {
@@ -61,7 +54,6 @@ protected:
         return readFileBytes(recordingNameFor(path.c_str()));
     }
 
-    std::string folder;
 };
 
 TEST_F(Encoder, SampleCountsAndSizesOfTheRecording)

@@ -37,15 +37,8 @@ Bytes recordingOf(const Bytes& image, int rate, double snr = 0.0)
     return makeWaveFile(samples, rate);
 }
 
-class Resample : public ::testing::Test {
+class Resample : public ScratchTest {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        folder = makeScratchFolder();
-    }
-    void TearDown() override { resetProgramState(); }
-
     // Converts `wave` written as game.wav with or without the option; returns game.P6.
     Bytes decoded(const Bytes& wave, bool resample)
     {
@@ -59,7 +52,6 @@ protected:
         return readFileBytes(folder + "game.P6");
     }
 
-    std::string folder;
 };
 
 TEST_F(Resample, CleanRecordingsAtHighRatesDecodeToTheirImage)

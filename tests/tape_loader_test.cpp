@@ -10,15 +10,8 @@
 
 namespace {
 
-class TapeLoader : public ::testing::Test {
+class TapeLoader : public ScratchTest {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        folder = makeScratchFolder();
-    }
-    void TearDown() override { resetProgramState(); }
-
     int load(const Bytes& content)
     {
         std::string path = folder + "image.p6";
@@ -29,7 +22,6 @@ protected:
         return result;
     }
 
-    std::string folder;
 };
 
 TEST_F(TapeLoader, AnyBytesOfAnyLengthWithTheEncodersFormat)

@@ -2,6 +2,8 @@
 // Scratch files for tests: each test gets its own fresh folder under the system's
 // temporary directory.
 #include <cstdint>
+
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -20,3 +22,17 @@ std::string hexOf(const std::string& text);  // "8140 8C8E ..." style, for failu
 void holdInSlot(const Bytes& bytes, uint32_t sampleRate);
 // Back to the state of program start for the slot, the settings and the recorded platform.
 void resetProgramState();
+
+// A test that starts and ends with the program state of start-up and has a fresh
+// scratch folder of its own.
+class ScratchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetProgramState();
+        folder = makeScratchFolder();
+    }
+    void TearDown() override { resetProgramState(); }
+
+    std::string folder;
+};

@@ -64,15 +64,8 @@ Bytes samples(size_t count, uint8_t first = 0)
     return s;
 }
 
-class WaveReader : public ::testing::Test {
+class WaveReader : public ScratchTest {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        folder = makeScratchFolder();
-    }
-    void TearDown() override { resetProgramState(); }
-
     int read(const Bytes& file)
     {
         std::string path = folder + "input.wav";
@@ -83,7 +76,6 @@ protected:
         return result;
     }
 
-    std::string folder;
 };
 
 TEST_F(WaveReader, LoadsTheCommonHeaderWithEverySample)
