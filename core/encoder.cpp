@@ -10,14 +10,18 @@
 namespace {
 
 const double pi = 3.141592653589793;
-const double samplePeriod = 1.0 / 11025;  // the sample clock, 9.070294784580499e-05 s
-
-const int silenceSamples = 5000;
+const int silenceSamples = 5000;  // at 11025 samples a second; as long in time at others
 const int leaderCells = 4800;
 const int gapCells = 635;
 const int trailerCells = 59;
 const int cellsPerByte = 12;  // 1, 1, 1, 0, then the eight bits from the lowest
 const uint32_t headerBlockBytes = 16;
+
+// The sample clock: 9.070294784580499e-05 s at 11025 samples a second. Division is
+// correctly rounded, so the period computed here equals the constant 1.0 / 11025.
+double samplePeriod() { return 1.0 / outputSampleRate; }
+
+int silenceLength() { return static_cast<int>(int64_t(silenceSamples) * outputSampleRate / 11025); }
 
 // ---- Writing samples ------------------------------------------------------------
 
@@ -49,17 +53,18 @@ void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
     double t = cellPhase;
     double e = x / 1200;
     double a = high ? 120 / conversionSettings.outputRatio : 120;
+    const double step = samplePeriod();
     while (t < e) {
         double v = high ? portableSine(pi * t * 4800) : portableSine(t * pi * 2400);
         putSample(output, sampleFor(128.5 - a * v));
-        t = t + samplePeriod;
+        t = t + step;
     }
     cellPhase = t - e;
 }
 
 void writeSilence(RecordingOutput* output)
 {
-    for (int k = 0; k < silenceSamples; ++k) putSample(output, 128);
+    for (int k = silenceLength(); k > 0; --k) putSample(output, 128);
 }
 
 void writeByteFrame(double& cellPhase, RecordingOutput* output, uint8_t value, double x)
@@ -113,6 +118,7 @@ void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
 {
     double e = x / 1200;
     if (*count > largestSampleCount || cells == 0) return;
+    const double step = samplePeriod();
 
     // A cell without end never finishes at all.
     if (std::isinf(e) && e > 0 && cellPhase == cellPhase) {
@@ -124,7 +130,7 @@ void countCells(double& cellPhase, uint64_t cells, double x, uint64_t* count)
         double t = cellPhase;
         while (t < e) {
             if (++*count > largestSampleCount) return;
-            t = t + samplePeriod;
+            t = t + step;
         }
         cellPhase = t - e;
     }
@@ -139,12 +145,14 @@ double leastSamples(uint64_t cells, double x)
 {
     double e = x / 1200;
     if (!(e > 0) || cells < 2) return 0;
-    double step = samplePeriod + e * 0x1p-52;
+    double step = samplePeriod() + e * 0x1p-52;
     double perCell = e / step - 2;
     return perCell > 0 ? perCell * static_cast<double>(cells - 1) : 0;
 }
 
 }  // namespace
+
+uint32_t outputSampleRate = 11025;
 
 void writeHighCell(double& cellPhase, RecordingOutput* output, double x)
 {
@@ -171,7 +179,7 @@ uint64_t countRecordingSamples(uint32_t imageBytes, double slowness)
     if (leastSamples(slowCells, slowness) > static_cast<double>(largestSampleCount))
         return largestSampleCount + 1;
 
-    uint64_t count = 2 * silenceSamples;
+    uint64_t count = 2 * uint64_t(silenceLength());
     double cellPhase = 0.0;
     countCells(cellPhase, leaderCells, 1.0, &count);
     countCells(cellPhase, uint64_t(headerBytes) * cellsPerByte, slowness, &count);
@@ -206,7 +214,10 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     output.failed = false;
     output.used = 0;
 
-    writeHeader(&output, static_cast<uint32_t>(sampleCount), loadedDataSlot.format);
+    WaveFormat format = loadedDataSlot.format;
+    format.nSamplesPerSec = outputSampleRate;
+    format.nAvgBytesPerSec = format.nBlockAlign * outputSampleRate;
+    writeHeader(&output, static_cast<uint32_t>(sampleCount), format);
     writeSilence(&output);
     double cellPhase = 0.0;
     for (int c = 0; c < leaderCells; ++c) writeHighCell(cellPhase, &output, 1.0);

@@ -18,6 +18,11 @@ struct RecordingOutput {
     uint8_t buffer[1 << 16];
 };
 
+// The rate of the recordings written: 11025 samples a second, as the machine's tools
+// expect. Only the command line changes it (8000 ... 192000); the cells keep their
+// length in time, so a recording at another rate holds the same tones and framing.
+extern uint32_t outputSampleRate;
+
 // Write one bit cell of length factor x (x/1200 seconds): a high cell is 2400 Hz and
 // stands for a 1 bit, a low cell 1200 Hz for a 0 bit. cellPhase carries the time by
 // which the first unwritten sample lies past the cell's end into the next cell.
