@@ -7,7 +7,7 @@
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsoxr-dev)
-other_packages=(mingw-w64 wine wine32:i386 xvfb imagemagick clang libclang-rt-14-dev
+other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
                 locales fonts-ipafont-gothic)
 
 packages=("${host_packages[@]}")

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the Windows program's end-to-end cases under Wine on a virtual display.
 #
-#   run-e2e.sh setup   STATE SOURCE                    start Xvfb and Wine, make references
-#   run-e2e.sh case    STATE SOURCE NAME DRIVER PROGRAM_DIR   run one case of the driver
-#   run-e2e.sh cleanup STATE SOURCE                    stop what setup started
+#   run-e2e.sh setup   STATE SOURCE ARCH               start Xvfb and Wine, make references
+#   run-e2e.sh case    STATE SOURCE ARCH NAME DRIVER PROGRAM_DIR   run one case of the driver
+#   run-e2e.sh cleanup STATE SOURCE ARCH               stop what setup started
 #
-# STATE is this suite's folder in the build tree: the 32-bit Wine prefix (kept between
+# ARCH is win32 for the i686 program under wine32, win64 for the x86_64 build under
+# wine64. STATE is this suite's folder in the build tree: the Wine prefix (kept between
 # runs), the display's number, the host build that makes the reference files, and one
 # fresh work folder per case. Every step is bounded in time.
 set -euo pipefail
@@ -14,9 +15,19 @@ action=$1
 mkdir -p "$2"
 state=$(cd "$2" && pwd)
 source=$(cd "$3" && pwd)
+arch=$4
+
+# The loader is named outright: /usr/bin/wine and the wineboot script pick the 32-bit
+# loader whenever wine32 is installed, even on a machine that cannot start it.
+case $arch in
+  win32) loader=/usr/lib/wine/wine; driven="Hibarion.exe (i686) under wine32" ;;
+  win64) loader=/usr/lib/wine/wine64; driven="x86_64 build under wine64"
+         export WINELOADER=$loader ;;
+  *) echo "unknown Wine architecture $arch" >&2; exit 2 ;;
+esac
 
 prefix=$state/prefix
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all
 # No Mono or Gecko installers (nothing here needs them, and they would ask), and no menu
 # entries or file associations written to the user's desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -55,7 +66,11 @@ setup() {
   echo $! > "$state/xvfb.pid"
   for _ in $(seq 100); do [[ -s $state/display ]] && break; sleep 0.1; done
   use_display
-  echo "display $DISPLAY"
+  echo "end-to-end: $driven, display $DISPLAY"
+  if ! "$loader" --version >/dev/null 2>&1; then
+    echo "$loader cannot run here: $("$loader" --version 2>&1 | head -1)" >&2
+    exit 1
+  fi
 
   # The host build's outputs are what the Windows program must match; built while Wine
   # prepares its prefix.
@@ -72,22 +87,22 @@ setup() {
   # The prefix is made once and kept; making it starts Wine's services, which must end
   # before the Wine server of the cases starts them anew. The stamp names this script's
   # way of making it, so that a prefix made another way is made anew.
-  local stamp=$prefix/hibarion-prefix-1
+  local stamp=$prefix/hibarion-prefix-$arch
   if [[ ! -f $stamp ]]; then
     rm -rf "$prefix"
-    echo "making the 32-bit Wine prefix"
-    wine_env timeout 180 wineboot -i >"$state/wineboot.log" 2>&1
+    echo "making the $arch Wine prefix"
+    wine_env timeout 180 "$loader" wineboot -i >"$state/wineboot.log" 2>&1
     # A crash ends the program at once instead of waiting on a dialog. There is no
     # window manager, so Wine is to place and hide its windows itself, without waiting
     # for one to answer.
-    wine_env timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+    wine_env timeout 60 "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
       /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1
-    wine_env timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
+    wine_env timeout 60 "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
       /d N /f >>"$state/wineboot.log" 2>&1
     # For the screenshots: Wine's own frame fonts, which this Wine does not find by
     # itself, and a proportional Japanese font for the dialog's "ＭＳ Ｐゴシック".
     cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$prefix/drive_c/windows/Fonts/"
-    wine_env timeout 60 wine reg add \
+    wine_env timeout 60 "$loader" reg add \
       'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
       /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >>"$state/wineboot.log" 2>&1
     timeout 60 wineserver -w
@@ -95,7 +110,7 @@ setup() {
   fi
   # One Wine server and one set of Wine's services for every case, kept until cleanup.
   wine_env setsid wineserver -p </dev/null >"$state/wineserver.log" 2>&1
-  wine_env timeout 60 wineboot >>"$state/wineboot.log" 2>&1
+  wine_env timeout 60 "$loader" wineboot >>"$state/wineboot.log" 2>&1
 
   if ! wait "$host"; then cat "$state/host.log"; exit 1; fi
   python3 "$source/tests/e2e/make_references.py" "$state/host/hibarion" "$state/data" \
@@ -108,7 +123,7 @@ run_case() {
   local work=$state/work/$name
   rm -rf "$work"
   mkdir -p "$work"
-  wine_env timeout 150 wine "$driver" "$name" "$(windows_path "$work")" \
+  wine_env timeout 150 "$loader" "$driver" "$name" "$(windows_path "$work")" \
     "$(windows_path "$program")" "$(windows_path "$state/data")"
 
   # The screenshots for the documentation, cropped to the window by the driver.
@@ -121,7 +136,7 @@ run_case() {
 
 case $action in
   setup) setup ;;
-  case) run_case "$4" "$5" "$6" ;;
+  case) run_case "$5" "$6" "$7" ;;
   cleanup) stop_all ;;
   *) echo "unknown action $action" >&2; exit 2 ;;
 esac
