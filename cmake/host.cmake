@@ -19,9 +19,16 @@ target_include_directories(hibarion_synthesis PUBLIC ${CMAKE_SOURCE_DIR})
 
 # Turns a readable BASIC program into a tape image; makes the bundled example.
 add_executable(make_tape_image ${CMAKE_SOURCE_DIR}/tools/make_tape_image.cpp)
-target_link_libraries(make_tape_image PRIVATE hibarion_core)
+target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 
 # Rewrites docs/robustness.md: how recordings decode after noise, offset, gain, speed,
 # low-pass and inversion, as they are and with --resample.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_resample hibarion_synthesis hibarion_core)
+
+# Reads a BASIC program as text, a listing or plain, back into a tape image: for the
+# command-line program's --tokenize and for make_tape_image; the Windows program never
+# links it.
+file(GLOB HIBARION_TOKENIZER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tokenizer/*.cpp)
+add_library(hibarion_tokenizer STATIC ${HIBARION_TOKENIZER_SOURCES})
+target_link_libraries(hibarion_tokenizer PUBLIC hibarion_core)
