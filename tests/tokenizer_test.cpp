@@ -155,3 +155,69 @@ TEST_F(TokenizerTest, GeneratedProgramsComeBackByteForByte)
         ASSERT_EQ(hexOfBytes(image), hexOfBytes(tokenized(listingOf(image)))) << "program " << program;
     }
 }
+
+TEST_F(TokenizerTest, TheBundledExampleComesBackAndIsMadeFromItsText)
+{
+    Bytes example = readFileBytes(std::string(HIBARION_SOURCE_DIR) + "/examples/HELLO.p6");
+    EXPECT_EQ(hexOfBytes(example), hexOfBytes(tokenized(listingOf(example))));
+    Bytes text = readFileBytes(std::string(HIBARION_SOURCE_DIR) + "/examples/hello.bas");
+    EXPECT_EQ(hexOfBytes(example), hexOfBytes(tokenized(std::string(text.begin(), text.end()), "HELLO")));
+}
+
+TEST_F(TokenizerTest, ALineFeedOfATableEntryReadsBack)
+{
+    // Entry 0x0F ends in the line feed of a 31-byte table line of the settings file.
+    std::string savedDirectory = ProgramDirectory;
+    std::snprintf(ProgramDirectory, ProgramDirectorySize, "%s", folder.c_str());
+    CharacterTable[2 * 0x0F + 1] = '\n';
+    saveSettings();
+    setDefaultSettings();
+    bool loaded = loadSettings();
+    std::snprintf(ProgramDirectory, ProgramDirectorySize, "%s", savedDirectory.c_str());
+    ASSERT_TRUE(loaded);
+
+    Bytes image = programImage({0x41, 0x0F, 0x42, 0x20, 0x20, 0x20},
+                               {{10, {0x95, 0x22, 0x14, 0x3F, 0x14, 0x3F, 0x22}}, {20, {0x14, 0x3F}}});
+    EXPECT_EQ(hexOfBytes(image), hexOfBytes(tokenized(listingOf(image))));
+}
+
+TEST_F(TokenizerTest, PlainTextTakesKeywordsByTheLongestMatch)
+{
+    Bytes image = tokenized(u8"\uFEFF10 print \"ｶナ月\"\r\n\r\n20 A=TAB(1)+2:REM OK\n0 INPUTINP\n");
+    Bytes expected = programImage({'G', 'A', 'M', 'E', 0x20, 0x20},
+                                  {{10, {0x70, 0x72, 0x69, 0x6E, 0x74, 0x20, 0x22, 0xB6, 0xC5, 0x14, 0x31, 0x22}},
+                                   {20, {0x41, 0xD2, 0xC2, 0x31, 0x29, 0xCA, 0x32, 0x3A, 0x8E, 0x20, 0x4F, 0x4B}},
+                                   {0, {0x84, 0xD9}}});
+    EXPECT_EQ(hexOfBytes(expected), hexOfBytes(image));
+    // A name given is taken as written, its first six characters.
+    Bytes named = tokenized("1 END", u8"aaｱBCDEF");
+    EXPECT_EQ("61 61 B1 42 43 44", hexOfBytes(Bytes(named.begin() + 10, named.begin() + 16)));
+}
+
+TEST_F(TokenizerTest, WhatTheListingCannotCarryIsReadOneWay)
+{
+    // 0x60 and 0x90 are shown as the full-width space and come back as 0x20; the links
+    // are laid out anew from 0x8001.
+    Bytes image = programImage({0x60, 0x20, 0x20, 0x20, 0x20, 0x20}, {{10, {0x22, 0x60, 0x90, 0x22}}});
+    Bytes expected = programImage({0x20, 0x20, 0x20, 0x20, 0x20, 0x20}, {{10, {0x22, 0x20, 0x20, 0x22}}});
+    image[16] = 0x34;
+    EXPECT_EQ(hexOfBytes(expected), hexOfBytes(tokenized(listingOf(image))));
+}
+
+TEST_F(TokenizerTest, ProblemsNameTheirLine)
+{
+    EXPECT_EQ("line 2: no line number", problemOf("10 PRINT\nPRINT\n"));
+    EXPECT_EQ("line 3: line number 65536, above 65535", problemOf("10 A\n\n65536 B\n"));
+    EXPECT_EQ("line 1: line number of six digits or more, above 65535", problemOf("1000000 A"));
+    EXPECT_EQ("line 2: a line of 256 bytes, longer than the 255 the machine takes",
+              problemOf("1 A\n2 \"" + std::string(254, 'A') + "\"\n"));
+    EXPECT_EQ(255u + 10 + 6 + 5 + 3, tokenized("2 \"" + std::string(253, 'A') + "\"").size());
+    const std::string Emoji = "\xF0\x9F\x98\x80";  // no code page 932 character
+    EXPECT_EQ("line 1: a character with no code: \"" + Emoji + "\"", problemOf("10 PRINT \"" + Emoji + "\""));
+    EXPECT_EQ("line 2: a character with no code: byte 0x09", problemOf("10 A\n20 \tB\n"));
+    // Hiragana from 0xD0 on have no code outside a string: they would be tokens.
+    EXPECT_EQ(u8"line 1: a character with no code: \"た\"", problemOf(u8"10 た"));
+    EXPECT_EQ("line 1: a name of more than six characters", problemOf("FILENAME = ＡＢＣＤＥＦＧ\r\n"));
+    EXPECT_EQ("line 0: the name on tape: a character with no code: \"" + Emoji + "\"",
+              problemOf("1 END", ("A" + Emoji).c_str()));
+}
