@@ -181,13 +181,14 @@ TEST_F(TokenizerTest, ALineFeedOfATableEntryReadsBack)
     EXPECT_EQ(hexOfBytes(image), hexOfBytes(tokenized(listingOf(image))));
 }
 
+// A keyword may be written in either width, also mixed, as its listing reads back alike.
 TEST_F(TokenizerTest, PlainTextTakesKeywordsByTheLongestMatch)
 {
-    Bytes image = tokenized(u8"\uFEFF10 print \"ｶナ月\"\r\n\r\n20 A=TAB(1)+2:REM OK\n0 INPUTINP\n");
+    Bytes image = tokenized(u8"\uFEFF10 print \"ｶナ月\"\r\n\r\n20 A=TAB(1)+2:REM OK\n0 INPUTINP PＦN$\n");
     Bytes expected = programImage({'G', 'A', 'M', 'E', 0x20, 0x20},
                                   {{10, {0x70, 0x72, 0x69, 0x6E, 0x74, 0x20, 0x22, 0xB6, 0xC5, 0x14, 0x31, 0x22}},
                                    {20, {0x41, 0xD2, 0xC2, 0x31, 0x29, 0xCA, 0x32, 0x3A, 0x8E, 0x20, 0x4F, 0x4B}},
-                                   {0, {0x84, 0xD9}}});
+                                   {0, {0x84, 0xD9, 0x20, 0x50, 0xC4, 0x24}}});
     EXPECT_EQ(hexOfBytes(expected), hexOfBytes(image));
     // A name given is taken as written, its first six characters.
     Bytes named = tokenized("1 END", u8"aaｱBCDEF");

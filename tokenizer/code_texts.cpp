@@ -8,9 +8,10 @@ namespace {
 
 enum { FirstToken = 0x80, FirstTokenWithoutKeyword = 0xFA };
 
-void add(CodeTexts& texts, const std::string& text, unsigned first, int second, TextPlace place)
+void add(CodeTexts& texts, const std::string& text, unsigned first, int second, TextPlace place,
+         const std::string& ascii = "")
 {
-    CodeText entry = {text, {static_cast<unsigned char>(first), 0}, 1, place};
+    CodeText entry = {text, ascii, {static_cast<unsigned char>(first), 0}, 1, place};
     if (second >= 0) {
         entry.bytes[1] = static_cast<unsigned char>(second);
         entry.count = 2;
@@ -34,13 +35,39 @@ std::string asciiKeyword(const char* keyword)
     return ascii;
 }
 
+// Printable ASCII stands for its own code, the machine's character being its full-width
+// form; the grave accent has none (code 0x60 shows as a blank) and no code either.
+void addAsciiTexts(CodeTexts& texts)
+{
+    for (unsigned code = 0x20; code < 0x7F; ++code)
+        if (code != '`') add(texts, std::string(1, static_cast<char>(code)), code, -1, Anywhere);
+}
+
 void indexByFirstByte(CodeTexts& texts)
 {
     for (size_t k = 0; k < texts.texts.size(); ++k) {
-        unsigned char first = texts.texts[k].text[0];
+        const CodeText& entry = texts.texts[k];
+        unsigned char first = entry.text[0];
         texts.byFirstByte[first].push_back(static_cast<int>(k));
-        if (first == '\n') texts.byFirstByte['\r'].push_back(static_cast<int>(k));
+        if (first == '\n') texts.byFirstByte[static_cast<unsigned char>('\r')].push_back(static_cast<int>(k));
+        if (!entry.ascii.empty())
+            texts.byFirstByte[static_cast<unsigned char>(entry.ascii[0])].push_back(static_cast<int>(k));
     }
+}
+
+// Bytes of `input` at `at` that a keyword covers, each character in either width.
+size_t keywordLength(const CodeText& keyword, const std::string& input, size_t at)
+{
+    size_t start = at;
+    for (size_t k = 0; k < keyword.ascii.size(); ++k) {
+        if (input.compare(at, 2, keyword.text, 2 * k, 2) == 0)
+            at += 2;
+        else if (at < input.size() && input[at] == keyword.ascii[k])
+            at += 1;
+        else
+            return 0;
+    }
+    return at - start;
 }
 
 // Bytes of `input` at `at` that `text` covers, 0 when it does not stand there.
@@ -77,16 +104,17 @@ void collectBodyTexts(CodeTexts& texts, const char* table, bool listing)
     texts = CodeTexts();
     for (unsigned token = FirstToken; token <= 0xFF; ++token) {
         bool keyword = token < FirstTokenWithoutKeyword;
-        if (keyword || listing) add(texts, keywordText(token), token, -1, OutsideLiteral);
-        if (keyword) add(texts, asciiKeyword(keywordText(token)), token, -1, OutsideLiteral);
+        if (keyword)
+            add(texts, keywordText(token), token, -1, OutsideLiteral, asciiKeyword(keywordText(token)));
+        else if (listing)
+            add(texts, keywordText(token), token, -1, OutsideLiteral);
     }
     if (listing)
         for (unsigned code = 0x01; code < 0x20; ++code)
             if (code != GraphicPrefix) add(texts, controlText(code), code, -1, Anywhere);
     for (unsigned code = 0x20; code <= 0xFF; ++code)
         add(texts, entryText(table, code), code, -1, code < FirstToken ? Anywhere : InsideLiteral);
-    for (unsigned code = 0x20; code < 0x7F; ++code)
-        add(texts, std::string(1, static_cast<char>(code)), code, -1, Anywhere);
+    addAsciiTexts(texts);
     for (unsigned code = 0xA1; code <= 0xDF; ++code)  // half-width katakana: the same codes
         add(texts, std::string(1, static_cast<char>(code)), code, -1, InsideLiteral);
     for (unsigned entry = 0x00; entry <= 0xCF; ++entry)
@@ -101,8 +129,7 @@ void collectNameTexts(CodeTexts& texts, const char* table)
         unsigned code = (k + 0x20) & 0xFF;  // 0x20 first: the blank of a name is 0x20
         add(texts, entryText(table, code), code, -1, Anywhere);
     }
-    for (unsigned code = 0x20; code < 0x7F; ++code)
-        add(texts, std::string(1, static_cast<char>(code)), code, -1, Anywhere);
+    addAsciiTexts(texts);
     for (unsigned code = 0xA1; code <= 0xDF; ++code)
         add(texts, std::string(1, static_cast<char>(code)), code, -1, Anywhere);
     indexByFirstByte(texts);
@@ -119,7 +146,8 @@ const CodeText* longestText(const CodeTexts& texts, const std::string& input, si
         if ((candidate.place == OutsideLiteral && literal) ||
             (candidate.place == InsideLiteral && !literal))
             continue;
-        size_t covered = coveredLength(candidate.text, input, at);
+        size_t covered = candidate.ascii.empty() ? coveredLength(candidate.text, input, at)
+                                                 : keywordLength(candidate, input, at);
         if (covered > length) {
             best = &candidate;
             length = covered;

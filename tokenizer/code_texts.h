@@ -8,6 +8,9 @@ enum TextPlace { Anywhere, OutsideLiteral, InsideLiteral };
 
 struct CodeText {
     std::string text;  // code page 932; a line feed in it stands for CR LF or LF
+    // For a keyword: the ASCII form of each full-width character of `text`, either of
+    // which the input may hold in its place ("ＴＡＢ（", "TAB(" and "TＡB(" alike).
+    std::string ascii;
     unsigned char bytes[2];
     int count;
     TextPlace place;
