@@ -1,15 +1,28 @@
-# The command-line front end: the conversions of one drop, with the terminal in place of
-# the window. Its --resample brings recordings to 11025 samples a second with libsoxr
+# Reads a BASIC program as text, a listing or plain, back into a tape image: for the
+# command-line program's --tokenize and for make_tape_image; the Windows program never
+# links it.
+file(GLOB HIBARION_TOKENIZER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tokenizer/*.cpp)
+add_library(hibarion_tokenizer STATIC ${HIBARION_TOKENIZER_SOURCES})
+target_link_libraries(hibarion_tokenizer PUBLIC hibarion_core)
+
+# The command-line program (cli/): the conversions of one drop, with the terminal in
+# place of the window. Its --resample brings recordings to 11025 samples a second with libsoxr
 # before they are decoded: a library of its own, so that the tests and the robustness
 # table use the very code the front end runs; the Windows program never links it.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
-add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/shell/host_resample.cpp)
+add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/cli/resample.cpp)
 target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 
-add_executable(hibarion ${CMAKE_SOURCE_DIR}/shell/host_main.cpp
-                        ${CMAKE_SOURCE_DIR}/shell/host_platform.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
+# Its options, settings place and progress line apart from main and the platform seam,
+# so that the unit tests reach them.
+add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/progress.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
+target_link_libraries(hibarion_cli PUBLIC hibarion_core)
+add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp)
+target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_tokenizer hibarion_resample hibarion_core)
+target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
 # tests, the benchmark and the tools.
@@ -26,9 +39,26 @@ target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_resample hibarion_synthesis hibarion_core)
 
-# Reads a BASIC program as text, a listing or plain, back into a tape image: for the
-# command-line program's --tokenize and for make_tape_image; the Windows program never
-# links it.
-file(GLOB HIBARION_TOKENIZER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tokenizer/*.cpp)
-add_library(hibarion_tokenizer STATIC ${HIBARION_TOKENIZER_SOURCES})
-target_link_libraries(hibarion_tokenizer PUBLIC hibarion_core)
+# `cmake --install`: the program, its manual page, and the README with the documents it
+# links to and the bundled example, where a Debian system keeps them.
+include(GNUInstallDirs)
+install(TARGETS hibarion RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+configure_file(${CMAKE_SOURCE_DIR}/cli/hibarion.1 ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(HIBARION_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/hibarion)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${HIBARION_DOC_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs ${CMAKE_SOURCE_DIR}/examples DESTINATION ${HIBARION_DOC_DIR})
+
+# `cmake --build build/host --target package`: the same files as a Debian package for
+# /usr, declaring the shared libraries the program loads.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME hibarion)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "converts cassette recordings and tape images of an 8-bit home computer")
+set(CPACK_PACKAGE_CONTACT "Hibarion developers")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsoxr0, libsndfile1")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

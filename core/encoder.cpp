@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
+#include "core/output_folder.h"
 #include "core/sine.h"
 #include "settings/settings.h"
 
@@ -168,7 +169,7 @@ std::string recordingNameFor(const char* tapeImagePath)
 {
     std::string name(tapeImagePath);
     name.erase(name.size() >= 3 ? name.size() - 3 : 0);
-    return name + "_.wav";
+    return placeOutput(name + "_.wav");
 }
 
 uint64_t countRecordingSamples(uint32_t imageBytes, double slowness)
@@ -225,8 +226,10 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     for (uint32_t k = 0; k < headerBytes; ++k)
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
     for (int c = 0; c < gapCells; ++c) writeHighCell(cellPhase, &output, slowness);
-    for (uint32_t k = headerBytes; k < image.count; ++k)
+    for (uint32_t k = headerBytes; k < image.count; ++k) {
+        reportProgress(k, image.count);
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
+    }
     for (int c = 0; c < trailerCells; ++c) writeHighCell(cellPhase, &output, 1.0);
     writeSilence(&output);
 

@@ -18,7 +18,7 @@
 #include "core/platform.h"
 #include "core/tape_loader.h"
 #include "settings/settings.h"
-#include "shell/host_resample.h"
+#include "cli/resample.h"
 #include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
@@ -29,6 +29,7 @@ void showMessage(WindowHandle, const char*, const char*) {}
 void showWaitCursor() {}
 void showArrowCursor() {}
 void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}
+void reportProgress(unsigned long long, unsigned long long) {}
 
 namespace {
 
