@@ -17,11 +17,12 @@ target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 # Its options, settings place and progress line apart from main and the platform seam,
 # so that the unit tests reach them.
 add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/tokenize.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion_cli PUBLIC hibarion_core)
+target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_tokenizer hibarion_resample hibarion_core)
+target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_resample hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
