@@ -32,6 +32,7 @@ struct Reading {
     TokenizeProblem& problem;
 };
 
+// The problem, on the line that holds the byte at `lineStart`.
 bool refuse(Reading& reading, size_t lineStart, const std::string& what)
 {
     reading.problem.line =
@@ -200,9 +201,7 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
         if (!convertUtf8To932(text, text, failedAt)) {
             std::string utf8 = source.compare(0, 3, Utf8ByteOrderMark) == 0 ? source.substr(3) : source;
             Reading reading = {utf8, failedAt, problem};
-            size_t lineStart = utf8.rfind('\n', failedAt == 0 ? 0 : failedAt - 1);
-            return refuse(reading, lineStart == std::string::npos ? 0 : lineStart + 1,
-                          "a character with no code: " + shownUtf8Character(utf8, failedAt));
+            return refuse(reading, failedAt, "a character with no code: " + shownUtf8Character(utf8, failedAt));
         }
     }
 

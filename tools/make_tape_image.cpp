@@ -32,8 +32,8 @@ int main(int argc, char** argv)
     std::vector<unsigned char> image;
     TokenizeProblem problem;
     if (!tokenizeProgram(text, "", argv[1], image, problem)) {
-        std::fprintf(stderr, "make_tape_image: %s: line %d: %s\n", argv[2], problem.line,
-                     problem.text.c_str());
+        std::string line = problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "";
+        std::fprintf(stderr, "make_tape_image: %s: %s%s\n", argv[2], line.c_str(), problem.text.c_str());
         return 1;
     }
     FILE* output = std::fopen(argv[3], "wb");
