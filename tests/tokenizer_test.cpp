@@ -156,14 +156,6 @@ TEST_F(TokenizerTest, GeneratedProgramsComeBackByteForByte)
     }
 }
 
-TEST_F(TokenizerTest, TheBundledExampleComesBackAndIsMadeFromItsText)
-{
-    Bytes example = readFileBytes(std::string(HIBARION_SOURCE_DIR) + "/examples/HELLO.p6");
-    EXPECT_EQ(hexOfBytes(example), hexOfBytes(tokenized(listingOf(example))));
-    Bytes text = readFileBytes(std::string(HIBARION_SOURCE_DIR) + "/examples/hello.bas");
-    EXPECT_EQ(hexOfBytes(example), hexOfBytes(tokenized(std::string(text.begin(), text.end()), "HELLO")));
-}
-
 TEST_F(TokenizerTest, ALineFeedOfATableEntryReadsBack)
 {
     // Entry 0x0F ends in the line feed of a 31-byte table line of the settings file.
