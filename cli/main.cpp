@@ -11,6 +11,7 @@
 #include "cli/progress.h"
 #include "cli/resample.h"
 #include "cli/settings_place.h"
+#include "cli/tokenize.h"
 #include "core/dispatch.h"
 #include "core/loaded_data.h"
 #include "core/platform.h"
@@ -26,14 +27,18 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-void convert(const char* name)
+// False when the file was refused without a message box's counterpart.
+bool convert(const char* name)
 {
+    if (commandLine.tokenize)
+        return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
     if ((namesRecording(name) || namesTapeImage(name)) && isFolder(name))
         showMessage(nullptr, "%s を開けません。", name);
     else if (commandLine.resample)
         dispatchResampledName(name);
     else
         dispatchDroppedName(nullptr, name);
+    return true;
 }
 
 }  // namespace
@@ -68,16 +73,17 @@ int main(int argc, char** argv)
     applyRunSettings();
 
     int shownBeforeDrop = hostMessagesShown;
+    bool anyRefused = false;
     for (int k = commandLine.firstName; k < argc; ++k) {
         // The window's drop buffer holds DroppedNameSize bytes with the terminating
         // zero, so a longer name arrives cut; the same happens here.
         std::string name(argv[k]);
         if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
         startProgress(name.c_str(), secondsNow());
-        convert(name.c_str());
+        if (!convert(name.c_str())) anyRefused = true;
         eraseProgress();
     }
-    bool anyMessage = hostMessagesShown != shownBeforeDrop;
+    bool anyMessage = anyRefused || hostMessagesShown != shownBeforeDrop;
 
     releaseLoadedData();
     conversionSettings = fromFile;

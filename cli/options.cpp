@@ -91,6 +91,17 @@ const Option options[] = {
      [](const char*) { commandLine.settings.basicListing = 0; return fine; }},
     {"settings", 0, "FILE", "read and save the settings in FILE",
      [](const char* v) { commandLine.settingsFile = v; return fine; }},
+    {"tokenize", 0, nullptr,
+     "read each FILE as a BASIC program's text, a listing\n"
+     "as written here or plain ASCII or UTF-8 text, and\n"
+     "write it as the tape image NAME.p6 (NAME: FILE's\n"
+     "name without its last extension)",
+     [](const char*) { commandLine.tokenize = true; return fine; }},
+    {"name", 0, "TEXT",
+     "with --tokenize: the program's name on tape, its\n"
+     "first six characters as written, in place of the\n"
+     "listing's heading or NAME in upper case",
+     [](const char* v) { commandLine.nameOnTape = v; return fine; }},
     {"resample", 0, nullptr,
      "convert each recording in memory to 11025 samples\n"
      "a second, with a low-pass against aliasing, before\n"
@@ -154,6 +165,10 @@ bool parseCommandLine(int argc, char** argv)
             return false;
         }
     }
+    if (commandLine.nameOnTape && !commandLine.tokenize) {
+        std::fputs("hibarion: option --name needs --tokenize\n", stderr);
+        return false;
+    }
     commandLine.firstName = optind;
     return true;
 }
@@ -166,6 +181,7 @@ void printUsage(FILE* stream)
                "  NAME.wav  a mono 8-bit recording, decoded into the tape image NAME.P6\n"
                "  NAME.p6   a tape image, encoded into the recording NAME_.wav and, when\n"
                "            listings are on, listed as BASIC in NAME.txt (Shift-JIS)\n"
+               "With --tokenize, each FILE is a BASIC program's text, made into NAME.p6.\n"
                "\n",
                stream);
     const size_t helpColumn = 28;

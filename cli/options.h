@@ -17,6 +17,8 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool resample = false;
+    bool tokenize = false;        // --tokenize: the names are programs' texts
+    std::optional<std::string> nameOnTape;  // --name, with --tokenize
     std::string settingsFile;  // --settings; empty: found as the usage text says
     RunSettings settings;
     int firstName = 0;  // the index in argv of the first name, after parsing

@@ -1,3 +1,10 @@
+# Reads a BASIC program as text, a listing or plain, back into a tape image: for the
+# command-line program's --tokenize and for make_tape_image; the Windows program never
+# links it.
+file(GLOB HIBARION_TOKENIZER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tokenizer/*.cpp)
+add_library(hibarion_tokenizer STATIC ${HIBARION_TOKENIZER_SOURCES})
+target_link_libraries(hibarion_tokenizer PUBLIC hibarion_core)
+
 # The command-line program (cli/): the conversions of one drop, with the terminal in
 # place of the window. Its --resample brings recordings to 11025 samples a second with libsoxr
 # before they are decoded: a library of its own, so that the tests and the robustness
@@ -10,9 +17,10 @@ target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 # Its options, settings place and progress line apart from main and the platform seam,
 # so that the unit tests reach them.
 add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/tokenize.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion_cli PUBLIC hibarion_core)
+target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_resample hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
@@ -25,7 +33,7 @@ target_include_directories(hibarion_synthesis PUBLIC ${CMAKE_SOURCE_DIR})
 
 # Turns a readable BASIC program into a tape image; makes the bundled example.
 add_executable(make_tape_image ${CMAKE_SOURCE_DIR}/tools/make_tape_image.cpp)
-target_link_libraries(make_tape_image PRIVATE hibarion_core)
+target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 
 # Rewrites docs/robustness.md: how recordings decode after noise, offset, gain, speed,
 # low-pass and inversion, as they are and with --resample.

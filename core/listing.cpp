@@ -20,9 +20,10 @@ enum {
     RemToken = 0x8E,
 };
 
-// Listings are read on Windows, so every line ends in CR LF whatever the platform that
-// writes them; the file is opened in binary mode and the bytes written as they are.
-const char LineEnd[] = "\r\n";
+// Listings are read on Windows, so the file is written as the Windows text mode writes
+// it on every platform: opened in binary, with every line feed byte written as CR LF,
+// the writer's own line ends and a line feed that a character table entry holds alike.
+const char LineEnd[] = "\n";
 
 struct ListingOutput {
     FILE* file;
@@ -30,11 +31,22 @@ struct ListingOutput {
     bool failed;
 };
 
-void writeText(ListingOutput& out, const char* text, size_t length)
+void writeBytes(ListingOutput& out, const char* bytes, size_t length)
 {
     if (length == 0) return;
-    if (std::fwrite(text, 1, length, out.file) != length) out.failed = true;
+    if (std::fwrite(bytes, 1, length, out.file) != length) out.failed = true;
     out.written += length;
+}
+
+void writeText(ListingOutput& out, const char* text, size_t length)
+{
+    const char* end = text + length;
+    for (const char* feed; (feed = static_cast<const char*>(std::memchr(text, '\n', end - text)));
+         text = feed + 1) {
+        writeBytes(out, text, static_cast<size_t>(feed - text));
+        writeBytes(out, "\r\n", 2);
+    }
+    writeBytes(out, text, static_cast<size_t>(end - text));
 }
 
 void writeText(ListingOutput& out, const char* text) { writeText(out, text, std::strlen(text)); }

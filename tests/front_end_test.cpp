@@ -442,3 +442,32 @@ TEST_F(FrontEnd, TheDebianPackageUnpackedReadOnlyConvertsAFile)
 }
 
 }  // namespace
+
+TEST_F(FrontEnd, TokenizeTurnsTextsIntoImagesAndRefusesABadOneByItsLine)
+{
+    writeDefaultSettings();
+    const std::string examples = std::string(HIBARION_SOURCE_DIR) + "/examples/";
+    Bytes example = readFileBytes(examples + "HELLO.p6");
+    writeFileBytes(folder + "HELLO.p6", example);
+    ASSERT_EQ(run({"HELLO.p6"}).status, 0);
+    ASSERT_EQ(run({"--tokenize", "HELLO.txt"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "HELLO.p6"), example);
+
+    // The listing edited, line 20 gone, gives what the text without that line gives.
+    std::string listing = textOf(readFileBytes(folder + "HELLO.txt"));
+    std::string::size_type line20 = listing.find("２０　ＣＬＳ\r\n");
+    ASSERT_NE(line20, std::string::npos);
+    writeFileBytes(folder + "HELLO.txt", bytesOf(listing.erase(line20, std::string("２０　ＣＬＳ\r\n").size())));
+    std::string text = textOf(readFileBytes(examples + "hello.bas"));
+    writeFileBytes(folder + "hello.bas", bytesOf(text.erase(text.find("20 CLS\n"), 7)));
+    writeFileBytes(folder + "bad.txt", bytesOf("10 END\n\n70000 END\n"));
+    mkdir((folder + "out").c_str(), 0755);
+
+    RunResult r = run({"--tokenize", "bad.txt", "HELLO.txt", "--output-dir=out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: bad.txt: line 3: line number 70000, above 65535\n");
+    EXPECT_FALSE(fileExists(folder + "out/bad.p6"));
+    ASSERT_EQ(run({"--tokenize", "--name", "HELLO", "hello.bas"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "out/HELLO.p6"), readFileBytes(folder + "hello.p6"));
+    EXPECT_EQ(readFileBytes(folder + "out/HELLO.p6").size(), example.size() - 6);
+}

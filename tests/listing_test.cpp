@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include "core/listing.h"
 #include "core/loaded_data.h"
 #include "core/tables.h"
+#include "settings/settings.h"
 #include "tests/fake_platform.h"
 #include "tests/test_files.h"
 
@@ -226,6 +228,26 @@ TEST_F(ListingTest, ListingReadsTheWorkingCharacterTable)
 
     std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
     EXPECT_EQ("Ａ", bodyOf({0x41}));
+}
+
+TEST_F(ListingTest, LineFeedOfATableEntryIsWrittenAsCrLf)
+{
+    // A settings file whose first table row was read from a 31-byte line: entry 0x0F
+    // ends in that line's line feed.
+    std::string savedDirectory = ProgramDirectory;
+    std::snprintf(ProgramDirectory, ProgramDirectorySize, "%s", folder.c_str());
+    CharacterTable[2 * 0x0F + 1] = '\n';
+    saveSettings();
+    std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
+    bool loaded = loadSettings();
+    std::snprintf(ProgramDirectory, ProgramDirectorySize, "%s", savedDirectory.c_str());
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ('\n', CharacterTable[2 * 0x0F + 1]);
+
+    std::string listing =
+        listingOf(programImage({0x0F, 0x41, 0x20, 0x20, 0x20, 0x20}, {{10, {0x14, 0x3F, 0x41}}}));
+    EXPECT_EQ(std::string(Heading) + "\x96\r\nＡ　　　　" + Breaks + "１０　\x96\r\nＡ\r\n",
+              listing);
 }
 
 TEST_F(ListingTest, ListingNameAndReport)

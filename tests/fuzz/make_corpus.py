@@ -37,7 +37,7 @@ def write(target, name, data):
 
 
 def clear_seeds():
-    for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin"):
+    for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -292,8 +292,8 @@ def skin_seeds(skin):
 # ---- The program's own output --------------------------------------------------------
 
 def program_output(hibarion):
-    """The default settings file and the recording of a 24-byte image, as written by
-    the program itself."""
+    """The default settings file, the recording of a 24-byte image and the listing of
+    the whole BASIC image, as written by the program itself."""
     with tempfile.TemporaryDirectory() as scratch:
         program = os.path.join(scratch, "hibarion")
         shutil.copy(hibarion, program)
@@ -305,17 +305,38 @@ def program_output(hibarion):
             settings = f.read()
         with open(os.path.join(scratch, "GAME_.wav"), "rb") as f:
             recording = f.read()
-    return settings, recording
+        image = os.path.join(scratch, "LIST.p6")
+        with open(image, "wb") as out:
+            out.write(basic_image())
+        subprocess.run([program, image], check=True, stdout=subprocess.DEVNULL)
+        with open(os.path.join(scratch, "LIST.txt"), "rb") as f:
+            listing = f.read()
+    return settings, recording, listing
+
+
+# ---- Program texts ---------------------------------------------------------------------
+
+def tokenize_seeds(listing):
+    """The program's listing of basic_image(), the bundled example's text, plain UTF-8
+    with kana and semigraphics, and texts that are refused."""
+    write("fuzz_tokenize", "listing.txt", listing)
+    with open(os.path.join(HERE, "..", "..", "examples", "hello.bas"), "rb") as f:
+        write("fuzz_tokenize", "hello.bas", f.read())
+    write("fuzz_tokenize", "plain.bas",
+          '10 PRINT "カナ月┏━┓":REM ｶﾅ\r\n20 DATA 1,あ\r\n30 A=TAB(1)+INKEY$\n'.encode())
+    write("fuzz_tokenize", "no-number.bas", b"10 END\nEND\n")
+    write("fuzz_tokenize", "long-line.bas", b'10 "' + b"A" * 260 + b'"\n')
 
 
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    settings, recording = program_output(sys.argv[1])
+    settings, recording, listing = program_output(sys.argv[1])
     clear_seeds()
     wave_seeds(recording)
     tape_seeds()
     settings_seeds(settings)
+    tokenize_seeds(listing)
     with tempfile.TemporaryDirectory() as scratch:
         picture = os.path.join(scratch, "Hibarion.bmp")
         subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "tools", "make_skin.py"),

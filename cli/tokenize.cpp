@@ -1,0 +1,62 @@
+#include "cli/tokenize.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/output_folder.h"
+#include "core/platform.h"
+#include "tokenizer/tokenizer.h"
+
+namespace {
+
+bool refuse(const char* textPath, const std::string& what)
+{
+    std::fprintf(stderr, "hibarion: %s: %s\n", textPath, what.c_str());
+    return false;
+}
+
+// At most TextSizeLimit + 1 bytes: enough for the tokenizer to tell a text too long.
+bool readText(const char* path, std::string& text)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    char buffer[65536];
+    size_t count;
+    while (text.size() <= TextSizeLimit && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, count);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
+}  // namespace
+
+bool tokenizeFile(const char* textPath, const char* givenName)
+{
+    // NAME: the file's name without its folder and its last extension.
+    std::string path(textPath);
+    std::string::size_type slash = path.rfind('/');
+    std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string::size_type dot = path.rfind('.');
+    std::string::size_type nameEnd = dot == std::string::npos || dot <= nameStart ? path.size() : dot;
+    std::string stem = path.substr(nameStart, nameEnd - nameStart);
+    std::string imagePath = placeOutput(path.substr(0, nameEnd) + ".p6");
+    if (imagePath == path) return refuse(textPath, "the tape image would replace its own text");
+
+    std::string text;
+    if (!readText(textPath, text)) return refuse(textPath, "cannot be read");
+    std::vector<unsigned char> image;
+    TokenizeProblem problem;
+    if (!tokenizeProgram(text, stem, givenName, image, problem))
+        return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
+                                                 : problem.text);
+
+    FILE* file = std::fopen(imagePath.c_str(), "wb");
+    if (!file) return refuse(imagePath.c_str(), "cannot be written");
+    bool failed = std::fwrite(image.data(), 1, image.size(), file) != image.size();
+    failed = std::fclose(file) != 0 || failed;
+    if (failed) return refuse(imagePath.c_str(), "cannot be written");
+    reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
+    return true;
+}

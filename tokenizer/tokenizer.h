@@ -1,0 +1,24 @@
+#pragma once
+// Turns a BASIC program written as text back into the tape image the home computer
+// saves. Two kinds of text, told apart by their content: a listing as the listing writer
+// writes it (code page 932, opening with "FILENAME = "), or plain text, one numbered line
+// a line, with keywords and characters in ASCII, full-width forms or kana.
+#include <string>
+#include <vector>
+
+enum {
+    LineBodyLimit = 255,          // bytes of one line's tokenized body
+    TextSizeLimit = 4 << 20,      // bytes of text; a listing of the largest program is far less
+};
+
+struct TokenizeProblem {
+    int line;          // the text's line, from 1; 0 when the problem lies in the name
+    std::string text;  // what is wrong, in UTF-8
+};
+
+// `text`: the file's bytes, UTF-8 when they are valid UTF-8, code page 932 otherwise.
+// The name on tape is `givenName` when it is not null, else a listing's heading, else
+// `fileStem` in upper case; either of the first two is taken as written. False, with
+// `problem` filled and no program in `image`, when the text is not a program.
+bool tokenizeProgram(const std::string& text, const std::string& fileStem, const char* givenName,
+                     std::vector<unsigned char>& image, TokenizeProblem& problem);
