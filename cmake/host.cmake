@@ -7,6 +7,13 @@ pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/shell/host_resample.cpp)
 target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 
+# The signal path of --robust: recordings in any format libsndfile reads, streamed
+# through the robust decoder. Only the command line and its tools link it.
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+file(GLOB HIBARION_SIGNAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/signal/*.cpp)
+add_library(hibarion_signal STATIC ${HIBARION_SIGNAL_SOURCES})
+target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
+
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/shell/host_main.cpp
                         ${CMAKE_SOURCE_DIR}/shell/host_platform.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
