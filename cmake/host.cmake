@@ -17,8 +17,9 @@ target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp
                         ${CMAKE_SOURCE_DIR}/cli/options.cpp
                         ${CMAKE_SOURCE_DIR}/cli/platform.cpp
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp
                         ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
+target_link_libraries(hibarion PRIVATE hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
