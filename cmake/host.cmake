@@ -7,6 +7,12 @@ pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/shell/host_resample.cpp)
 target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
 
+# The decoder of --robust: any recording as floating-point samples, fed in blocks.
+add_library(hibarion_signal STATIC ${CMAKE_SOURCE_DIR}/signal/decimator.cpp
+                                   ${CMAKE_SOURCE_DIR}/signal/tone_detector.cpp
+                                   ${CMAKE_SOURCE_DIR}/signal/robust_decoder.cpp)
+target_link_libraries(hibarion_signal PUBLIC hibarion_core)
+
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/shell/host_main.cpp
                         ${CMAKE_SOURCE_DIR}/shell/host_platform.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)

@@ -36,6 +36,37 @@ void byteFrame(Synthesis& s, uint8_t value)
     for (int bit = 0; bit < 8; ++bit) cell(s, (value >> bit) & 1, 1.0);
 }
 
+// The float signal's cell walk: tape time advances by the sample period times the
+// speed at the current recording time.
+struct FloatSynthesis {
+    std::vector<float>* out;
+    double period;
+    SpeedAt speed;
+    const void* context;
+    double phase;
+};
+
+void floatCell(FloatSynthesis& s, bool high)
+{
+    const double e = 1.0 / 1200;
+    while (s.phase < e) {
+        double v = high ? std::sin(pi * s.phase * 4800) / 1.32 : std::sin(s.phase * pi * 2400);
+        s.out->push_back(static_cast<float>(-v * 120 / 128));
+        double now = s.out->size() * s.period;
+        s.phase = s.phase + s.period * (s.speed ? s.speed(now, s.context) : 1.0);
+    }
+    s.phase = s.phase - e;
+}
+
+void floatFrame(FloatSynthesis& s, uint8_t value)
+{
+    floatCell(s, true);
+    floatCell(s, true);
+    floatCell(s, true);
+    floatCell(s, false);
+    for (int bit = 0; bit < 8; ++bit) floatCell(s, (value >> bit) & 1);
+}
+
 void put32(std::vector<uint8_t>& out, uint32_t value)
 {
     for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(value >> (8 * k)));
@@ -89,4 +120,21 @@ std::vector<uint8_t> makeWaveFile(const std::vector<uint8_t>& samples, int sampl
     put32(file, static_cast<uint32_t>(samples.size()));
     for (uint8_t sample : samples) file.push_back(sample);
     return file;
+}
+
+std::vector<float> synthesizeTapeFloats(const std::vector<uint8_t>& image, int sampleRate,
+                                        SpeedAt speed, const void* context)
+{
+    std::vector<float> samples;
+    FloatSynthesis s = {&samples, 1.0 / sampleRate, speed, context, 0.0};
+    size_t silence = static_cast<size_t>(sampleRate * (5000.0 / 11025));
+    samples.assign(silence, 0.0f);
+    for (int c = 0; c < 4800; ++c) floatCell(s, true);
+    size_t k = 0;
+    for (; k < image.size() && k < 16; ++k) floatFrame(s, image[k]);
+    for (int c = 0; c < 635; ++c) floatCell(s, true);
+    for (; k < image.size(); ++k) floatFrame(s, image[k]);
+    for (int c = 0; c < 59; ++c) floatCell(s, true);
+    samples.insert(samples.end(), silence, 0.0f);
+    return samples;
 }
