@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
+#include "core/output_folder.h"
 #include "core/sine.h"
 #include "settings/settings.h"
 
@@ -31,7 +32,7 @@ std::string tapeImageNameFor(const char* recordingPath)
 {
     std::string name(recordingPath);
     name.erase(name.size() >= 3 ? name.size() - 3 : 0);
-    return name + "P6";
+    return placeOutput(name + "P6");
 }
 
 int decodeRecording(WindowHandle window, const char* recordingPath)

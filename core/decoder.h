@@ -4,7 +4,7 @@
 #include "core/platform.h"
 
 // The tape image name for a recording: its last three characters replaced by "P6"
-// (game.wav gives game.P6).
+// (game.wav gives game.P6), placed by placeOutput.
 std::string tapeImageNameFor(const char* recordingPath);
 
 // Demodulates the recording in the slot and writes its bytes as a tape image beside

@@ -22,7 +22,7 @@ bool endsInWav(const char* name, size_t length)
            isEither(name[length - 2], 'a') && isEither(name[length - 1], 'v');
 }
 
-bool namesTapeImage(const char* name, size_t length)
+bool endsInP6(const char* name, size_t length)
 {
     return name[length - 3] == '.' && isEither(name[length - 2], 'p') && name[length - 1] == '6';
 }
@@ -41,13 +41,19 @@ bool namesRecording(const char* name)
     return length >= 4 && endsInWav(name, length);
 }
 
+bool namesTapeImage(const char* name)
+{
+    size_t length = std::strlen(name);
+    return length >= 4 && endsInP6(name, length);
+}
+
 int dispatchDroppedName(WindowHandle window, const char* name)
 {
     size_t length = std::strlen(name);
     if (length < 4) return 1;
 
     bool recording = endsInWav(name, length);
-    if (!recording && !namesTapeImage(name, length)) {
+    if (!recording && !endsInP6(name, length)) {
         showMessage(window, "%s は拡張子が不正です。", name);
         return 1;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
+#include "core/output_folder.h"
 #include "core/sine.h"
 #include "settings/settings.h"
 
@@ -168,7 +169,7 @@ std::string recordingNameFor(const char* tapeImagePath)
 {
     std::string name(tapeImagePath);
     name.erase(name.size() >= 3 ? name.size() - 3 : 0);
-    return name + "_.wav";
+    return placeOutput(name + "_.wav");
 }
 
 uint64_t countRecordingSamples(uint32_t imageBytes, double slowness)

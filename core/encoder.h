@@ -6,7 +6,7 @@
 #include "core/platform.h"
 
 // The recording name for a tape image: its last three bytes (".p6") replaced by "_.wav"
-// (GAME.p6 gives GAME_.wav).
+// (GAME.p6 gives GAME_.wav), placed by placeOutput.
 std::string recordingNameFor(const char* tapeImagePath);
 
 // The output file seen through a buffer: samples are written one at a time and reach

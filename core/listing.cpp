@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/loaded_data.h"
+#include "core/output_folder.h"
 #include "core/tables.h"
 
 namespace {
@@ -111,7 +112,7 @@ std::string listingPathFor(const char* tapeImagePath)
 {
     std::string path(tapeImagePath);
     path.resize(path.size() >= 2 ? path.size() - 2 : 0);
-    return path + "txt";
+    return placeOutput(path + "txt");
 }
 
 bool refuseListing(WindowHandle window, const std::string& listingPath)

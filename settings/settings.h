@@ -1,6 +1,6 @@
 #pragma once
 // The process-wide settings: the five values that steer the conversions, kept with the
-// character table in "Hibarion.ini" beside the program.
+// character table in "Hibarion.ini", beside the program unless the command line says.
 
 struct ConversionSettings {
     double firstToneSeconds;  // seconds of leading tone over which the decoder measures
@@ -15,6 +15,10 @@ extern ConversionSettings conversionSettings;
 // The program's directory with its trailing separator, or empty; set once at start-up.
 enum { ProgramDirectorySize = 1024 };
 extern char ProgramDirectory[ProgramDirectorySize];
+
+// The settings file's full name when the command line puts it elsewhere; null, as in
+// the Windows program: "Hibarion.ini" in ProgramDirectory.
+extern const char* settingsFilePath;
 
 void setDefaultSettings();
 bool loadSettings();

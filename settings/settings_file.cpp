@@ -9,6 +9,7 @@
 
 ConversionSettings conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
 char ProgramDirectory[ProgramDirectorySize];
+const char* settingsFilePath;
 
 // "Hibarion.ini" is read strictly by line position: the section line, the five keyed
 // values in this order, then the 16 rows of the character table.
@@ -47,15 +48,18 @@ void setDefaultSettings()
     std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
 }
 
-// ProgramDirectory followed by the file name. The directory is read only up to its
-// size, in case it was ever filled to the brim without a zero byte.
-static void settingsPath(char (&path)[ProgramDirectorySize + sizeof FileName])
+// settingsFilePath, or else ProgramDirectory followed by the file name in `path`. The
+// directory is read only up to its size, in case it was ever filled to the brim without
+// a zero byte.
+static const char* settingsPath(char (&path)[ProgramDirectorySize + sizeof FileName])
 {
+    if (settingsFilePath) return settingsFilePath;
     const void* zero = std::memchr(ProgramDirectory, '\0', ProgramDirectorySize);
     size_t length = zero ? static_cast<const char*>(zero) - ProgramDirectory
                          : static_cast<size_t>(ProgramDirectorySize);
     std::memcpy(path, ProgramDirectory, length);
     std::memcpy(path + length, FileName, sizeof FileName);
+    return path;
 }
 
 // Reads one line of at most LineLimit bytes, its line feed included, into `line` and
@@ -92,8 +96,7 @@ static bool refuse(FILE* file, const char* message)
 bool loadSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    settingsPath(path);
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = std::fopen(settingsPath(path), "rb");
     if (!file)
         return refuse(nullptr, "INI ファイルが見つかりません。\nデフォルトで作成します。");
 
@@ -157,9 +160,8 @@ bool loadSettings()
 bool saveSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    settingsPath(path);
     // Binary, with CR LF written out, so the file is the same bytes on every platform.
-    FILE* file = std::fopen(path, "wb");
+    FILE* file = std::fopen(settingsPath(path), "wb");
     if (!file) return refuse(nullptr, CannotWrite);
 
     char value[RealTextSize];

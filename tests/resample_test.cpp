@@ -13,7 +13,7 @@
 #include "core/loaded_data.h"
 #include "core/wave_reader.h"
 #include "settings/settings.h"
-#include "shell/host_resample.h"
+#include "cli/resample.h"
 #include "tests/fake_platform.h"
 #include "tests/test_files.h"
 #include "tools/impairments.h"
@@ -226,11 +226,11 @@ TEST_F(ResampleFrontEnd, TheOptionDecodesANoisyRecordingAt44100)
 TEST_F(ResampleFrontEnd, OptionsWithoutNamesOrUnknownOnesGetTheUsage)
 {
     writeFileBytes(folder + "noisy.wav", recordingOf(randomImage(20, 7), 44100));
-    const char* const usage = "usage: hibarion [--resample] [--] FILE...\n";
+    const char* const usage = "usage: hibarion [OPTION]... [--] FILE...\n";
     for (const char* arguments :
          {"--resample", "--resample --", "--resampel noisy.wav", "-r noisy.wav"}) {
         EXPECT_EQ(run(arguments), 2) << arguments;
-        EXPECT_EQ(errorText().rfind(usage, 0), 0u) << arguments;
+        EXPECT_NE(errorText().find(usage), std::string::npos) << arguments;
     }
     EXPECT_FALSE(fileExists(folder + "noisy.P6"));
 

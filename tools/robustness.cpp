@@ -18,7 +18,7 @@
 #include "core/platform.h"
 #include "core/tape_loader.h"
 #include "settings/settings.h"
-#include "shell/host_resample.h"
+#include "cli/resample.h"
 #include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 

@@ -1,4 +1,4 @@
-#include "shell/host_resample.h"
+#include "cli/resample.h"
 
 #include <cstdint>
 #include <cstdio>

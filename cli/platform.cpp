@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/platform.h"
-#include "shell/host_platform.h"
+#include "cli/platform.h"
 
 int hostMessagesShown;
 

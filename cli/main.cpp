@@ -1,0 +1,81 @@
+// hibarion: the conversions of one drop, for machines without the Windows window.
+// Its arguments, besides the options, are the names of one drop, handled in order
+// exactly as the window handles a drop.
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+#include "cli/options.h"
+#include "cli/platform.h"
+#include "cli/resample.h"
+#include "cli/settings_place.h"
+#include "core/dispatch.h"
+#include "core/loaded_data.h"
+#include "core/platform.h"
+#include "settings/settings.h"
+
+namespace {
+
+// On Linux fopen opens a folder, and a loader would report what it read there: a folder
+// named like a recording or a tape image gets the message the Windows program gives.
+bool isFolder(const char* name)
+{
+    struct stat status;
+    return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+void convert(const char* name)
+{
+    if ((namesRecording(name) || namesTapeImage(name)) && isFolder(name))
+        showMessage(nullptr, "%s を開けません。", name);
+    else if (commandLine.resample)
+        dispatchResampledName(name);
+    else
+        dispatchDroppedName(nullptr, name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!parseCommandLine(argc, argv)) {
+        printUsage(stderr);
+        return 2;
+    }
+    if (commandLine.help) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (commandLine.version) {
+        std::puts("hibarion " HIBARION_VERSION);
+        return 0;
+    }
+    if (commandLine.firstName >= argc) {
+        printUsage(stderr);
+        return 2;
+    }
+
+    findProgramDirectory();
+    chooseSettingsFile(commandLine.settingsFile);
+    if (!loadSettings()) {
+        setDefaultSettings();
+        saveSettings();
+    }
+    const ConversionSettings fromFile = conversionSettings;
+    applyRunSettings();
+
+    int shownBeforeDrop = hostMessagesShown;
+    for (int k = commandLine.firstName; k < argc; ++k) {
+        // The window's drop buffer holds DroppedNameSize bytes with the terminating
+        // zero, so a longer name arrives cut; the same happens here.
+        std::string name(argv[k]);
+        if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
+        convert(name.c_str());
+    }
+    bool anyMessage = hostMessagesShown != shownBeforeDrop;
+
+    releaseLoadedData();
+    conversionSettings = fromFile;
+    saveSettings();
+    return anyMessage ? 1 : 0;
+}

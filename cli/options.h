@@ -1,0 +1,36 @@
+#pragma once
+// The command line of hibarion, read the GNU way (getopt_long): long options with
+// "--opt=value" or "--opt value", short ones, options anywhere, "--" ends them; the
+// rest are the names of one drop. Every option is one row of the table in options.cpp.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+// Settings for this run only: each replaces the value read from the settings file and
+// is never saved.
+struct RunSettings {
+    std::optional<double> firstToneSeconds, inputRatio, outputRatio, outputSlowness;
+    std::optional<int> basicListing;
+};
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool resample = false;
+    std::string settingsFile;  // --settings; empty: found as the usage text says
+    RunSettings settings;
+    int firstName = 0;  // the index in argv of the first name, after parsing
+};
+
+extern CommandLine commandLine;
+
+// Reads argv (which getopt_long reorders: the names end up last) into commandLine and
+// into what the conversions read (outputSampleRate, outputFolder). On a wrong option
+// or value, prints one line saying what is wrong to stderr and returns false.
+bool parseCommandLine(int argc, char** argv);
+
+// The usage text, with every option of the table and where the settings live.
+void printUsage(FILE* stream);
+
+// Puts the run's settings over those just loaded.
+void applyRunSettings();

@@ -1,0 +1,199 @@
+// --robust's reading of recording files: every format libsndfile reads, one channel of
+// it, streamed through the robust decoder.
+#include <cmath>
+#include <random>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/dispatch.h"
+#include "signal/recording_file.h"
+#include "tests/test_files.h"
+#include "tools/signal_synthesis.h"
+
+namespace {
+
+const double pi = 3.141592653589793;
+
+Bytes randomImage(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes image(size);
+    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
+    return image;
+}
+
+// The tape signal of `image` at `rate`, full scale +-1 times `gain`.
+std::vector<float> tapeSignal(const Bytes& image, int rate, double gain = 1.0)
+{
+    std::vector<float> out;
+    for (uint8_t x : synthesizeTapeSignal(image, rate))
+        out.push_back(static_cast<float>((x - 128) / 128.0 * gain));
+    return out;
+}
+
+// Writes `samples` (interleaved frames of `channels`) through libsndfile.
+void writeSound(const std::string& path, int format, int rate, int channels,
+                const std::vector<float>& samples)
+{
+    SF_INFO info = {};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size() / channels)),
+              static_cast<sf_count_t>(samples.size() / channels));
+    sf_close(file);
+}
+
+class RecordingFile : public ScratchTest {};
+
+TEST_F(RecordingFile, EveryFormatDecodesToItsImage)
+{
+    const Bytes image = randomImage(300, 1);
+    const struct {
+        const char* name;
+        int format, rate;
+    } files[] = {
+        {"u8.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050},
+        {"16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100},
+        {"24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000},
+        {"32.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 44100},
+        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000},
+        {"double.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 44100},
+        {"extensible.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000},
+        {"rf64.wav", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 44100},
+        {"w64.wav", SF_FORMAT_W64 | SF_FORMAT_PCM_24, 44100},
+        {"tape.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100},
+        {"tape.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000},
+        {"24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 11025},
+    };
+    for (const auto& f : files) {
+        writeSound(folder + f.name, f.format, f.rate, 1, tapeSignal(image, f.rate));
+        RecordingDecoding d = decodeRecordingFile(folder + f.name, 0);
+        EXPECT_EQ(d.error, "") << f.name;
+        EXPECT_EQ(d.readError, "") << f.name;
+        EXPECT_EQ(d.bytes, image) << f.name;
+        EXPECT_TRUE(d.suspects.empty()) << f.name;
+        EXPECT_EQ(d.channels, 1) << f.name;
+        EXPECT_EQ(d.channel, 1) << f.name;
+        // The synthesized tones swing 120 of 128 steps about the centre.
+        EXPECT_NEAR(d.peakDecibels, 20 * std::log10(120 / 128.0), 0.1) << f.name;
+    }
+}
+
+TEST_F(RecordingFile, ACleanRecordingGivesTheBytesOfTheDefaultPath)
+{
+    for (int rate : {11025, 44100}) {
+        std::string path = folder + "clean" + std::to_string(rate) + ".wav";
+        writeFileBytes(path, makeWaveFile(synthesizeTapeSignal(randomImage(500, rate), rate), rate));
+        dispatchDroppedName(nullptr, path.c_str());
+        Bytes plain = readFileBytes(folder + "clean" + std::to_string(rate) + ".P6");
+        ASSERT_EQ(plain.size(), 500u);
+        EXPECT_EQ(decodeRecordingFile(path, 0).bytes, plain) << rate;
+    }
+}
+
+TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
+{
+    const Bytes image = randomImage(200, 2);
+    writeSound(folder + "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+               tapeSignal(image, 44100, std::pow(10.0, -30 / 20.0)));
+    RecordingDecoding quiet = decodeRecordingFile(folder + "quiet.wav", 0);
+    EXPECT_EQ(quiet.bytes, image);
+    EXPECT_NEAR(quiet.peakDecibels, -30 + 20 * std::log10(120 / 128.0), 0.05);
+
+    // Some programs write float samples on the scale of 16-bit integers, and a float
+    // file can hold NaN, which reads as silence.
+    std::vector<float> loud = tapeSignal(image, 44100, 32768.0);
+    loud[100] = loud[101] = std::nanf("");
+    writeSound(folder + "loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, loud);
+    RecordingDecoding d = decodeRecordingFile(folder + "loud.wav", 0);
+    EXPECT_EQ(d.bytes, image);
+    EXPECT_NEAR(d.peakDecibels, 20 * std::log10(120 * 256.0), 0.05);
+}
+
+TEST_F(RecordingFile, TheChannelThatCarriesTheTapeIsChosen)
+{
+    const Bytes image = randomImage(250, 3);
+    std::vector<float> tape = tapeSignal(image, 48000);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    // Channel 1 louder than the tape: hiss and hum; channel 3 silent.
+    std::vector<float> frames;
+    for (size_t n = 0; n < tape.size(); ++n) {
+        frames.push_back(noise(random) + 0.4f * static_cast<float>(std::sin(2 * pi * 50 * n / 48000.0)));
+        frames.push_back(tape[n] * 0.3f);
+        frames.push_back(0.0f);
+    }
+    writeSound(folder + "three.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 3, frames);
+    RecordingDecoding d = decodeRecordingFile(folder + "three.flac", 0);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.channels, 3);
+    EXPECT_EQ(d.channel, 2);
+    EXPECT_EQ(d.bytes, image);
+    EXPECT_NEAR(d.peakDecibels, 20 * std::log10(0.3 * 120 / 128.0), 0.05);
+
+    // The same from memory, where reading twice goes through the virtual file.
+    Bytes held = readFileBytes(folder + "three.flac");
+    RecordingDecoding m = decodeRecordingInMemory(held.data(), held.size(), 0);
+    EXPECT_EQ(m.channel, 2);
+    EXPECT_EQ(m.bytes, image);
+
+    // Forced: that channel, whatever it holds.
+    RecordingDecoding first = decodeRecordingFile(folder + "three.flac", 1);
+    EXPECT_EQ(first.channel, 1);
+    EXPECT_NE(first.bytes, image);
+    EXPECT_EQ(decodeRecordingFile(folder + "three.flac", 3).peakDecibels,
+              -std::numeric_limits<double>::infinity());
+    RecordingDecoding none = decodeRecordingFile(folder + "three.flac", 4);
+    EXPECT_EQ(none.error, "it has no channel 4, only 1 to 3");
+    EXPECT_TRUE(none.bytes.empty());
+}
+
+TEST_F(RecordingFile, FilesThatCannotBeDecodedSayWhy)
+{
+    writeFileBytes(folder + "notes.wav", bytesOf("these are not samples at all, only words"));
+    EXPECT_EQ(decodeRecordingFile(folder + "notes.wav", 0).error,
+              "cannot be read: Format not recognised.");
+    EXPECT_EQ(decodeRecordingFile(folder + "missing.flac", 0).error,
+              "cannot be read: System error : No such file or directory.");
+    Bytes notes = bytesOf("RIFF");
+    EXPECT_EQ(decodeRecordingInMemory(notes.data(), notes.size(), 0).error.rfind("cannot be read: ", 0), 0u);
+
+    for (int rate : {3999, 768001}) {
+        std::string path = folder + std::to_string(rate) + ".wav";
+        writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, std::vector<float>(rate / 10, 0.5f));
+        EXPECT_EQ(decodeRecordingFile(path, 0).error,
+                  "its sample rate " + std::to_string(rate) + " lies outside 4000 to 768000");
+    }
+}
+
+TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
+{
+    const Bytes image = randomImage(400, 4);
+    writeSound(folder + "whole.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, tapeSignal(image, 44100));
+    Bytes file = readFileBytes(folder + "whole.flac");
+    file.resize(file.size() * 4 / 5);
+    writeFileBytes(folder + "cut.flac", file);
+    RecordingDecoding d = decodeRecordingFile(folder + "cut.flac", 0);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.readError.rfind("reading stopped at 0:0", 0), 0u) << d.readError;
+    EXPECT_NE(d.readError.find("flac decoder lost sync"), std::string::npos) << d.readError;
+    ASSERT_GT(d.bytes.size(), 100u);
+    EXPECT_LT(d.bytes.size(), image.size()) << d.readError;
+    EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + 100), Bytes(image.begin(), image.begin() + 100));
+}
+
+TEST(RecordingTime, MinutesSecondsAndHundredths)
+{
+    EXPECT_EQ(recordingTime(0.0), "0:00.00");
+    EXPECT_EQ(recordingTime(7.254), "0:07.25");
+    EXPECT_EQ(recordingTime(59.996), "1:00.00");
+    EXPECT_EQ(recordingTime(3725.5), "62:05.50");
+}
+
+}  // namespace
