@@ -1,6 +1,7 @@
 #include "tools/signal_synthesis.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -137,4 +138,44 @@ std::vector<float> synthesizeTapeFloats(const std::vector<uint8_t>& image, int s
     for (int c = 0; c < 59; ++c) floatCell(s, true);
     samples.insert(samples.end(), silence, 0.0f);
     return samples;
+}
+
+std::vector<uint8_t> makeWideWaveFile(const std::vector<float>& left, const std::vector<float>* right,
+                                      int sampleRate, int bits)
+{
+    const uint16_t channels = right ? 2 : 1;
+    const uint16_t blockAlign = static_cast<uint16_t>(channels * bits / 8);
+    const uint32_t dataSize = static_cast<uint32_t>(left.size() * blockAlign);
+    std::vector<uint8_t> file;
+    file.reserve(44 + dataSize);
+    putText(file, "RIFF");
+    put32(file, dataSize + 36);
+    putText(file, "WAVEfmt ");
+    put32(file, 16);
+    put16(file, bits == 32 ? 3 : 1);  // IEEE float or PCM
+    put16(file, channels);
+    put32(file, static_cast<uint32_t>(sampleRate));
+    put32(file, static_cast<uint32_t>(sampleRate) * blockAlign);
+    put16(file, blockAlign);
+    put16(file, static_cast<uint16_t>(bits));
+    putText(file, "data");
+    put32(file, dataSize);
+    for (size_t k = 0; k < left.size(); ++k) {
+        for (int c = 0; c < channels; ++c) {
+            float x = c == 0 ? left[k] : (k < right->size() ? (*right)[k] : 0.0f);
+            if (bits == 32) {
+                uint32_t word;
+                std::memcpy(&word, &x, 4);
+                put32(file, word);
+                continue;
+            }
+            double scale = bits == 16 ? 32767.0 : 8388607.0;
+            double level = std::floor(x * scale + 0.5);
+            if (!(level >= -scale)) level = -scale;
+            if (level > scale) level = scale;
+            uint32_t word = static_cast<uint32_t>(static_cast<int32_t>(level));
+            for (int b = 0; b < bits / 8; ++b) file.push_back(static_cast<uint8_t>(word >> (8 * b)));
+        }
+    }
+    return file;
 }

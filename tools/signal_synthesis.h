@@ -18,3 +18,8 @@ std::vector<uint8_t> makeWaveFile(const std::vector<uint8_t>& samples, int sampl
 typedef double (*SpeedAt)(double seconds, const void* context);
 std::vector<float> synthesizeTapeFloats(const std::vector<uint8_t>& image, int sampleRate,
                                         SpeedAt speed = nullptr, const void* context = nullptr);
+
+// A WAV file of one or two channels (`right` may be null) at `bits` bits: 16 or 24 as
+// PCM, 32 as IEEE float. PCM samples are rounded and clipped to full scale.
+std::vector<uint8_t> makeWideWaveFile(const std::vector<float>& left, const std::vector<float>* right,
+                                      int sampleRate, int bits);
