@@ -33,6 +33,6 @@ add_executable(make_tape_image ${CMAKE_SOURCE_DIR}/tools/make_tape_image.cpp)
 target_link_libraries(make_tape_image PRIVATE hibarion_core)
 
 # Rewrites docs/robustness.md: how recordings decode after noise, offset, gain, speed,
-# low-pass and inversion, as they are and with --resample.
+# low-pass, hum, dropouts and inversion: as they are, with --robust and by minimodem.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
-target_link_libraries(hibarion_robustness PRIVATE hibarion_resample hibarion_synthesis hibarion_core)
+target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_core)
