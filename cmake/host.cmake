@@ -1,14 +1,9 @@
 # The command-line program (cli/): the conversions of one drop, with the terminal in
-# place of the window. Its --resample brings recordings to 11025 samples a second with libsoxr
-# before they are decoded: a library of its own, so that the tests and the robustness
-# table use the very code the front end runs; the Windows program never links it.
+# place of the window, and --robust, whose signal path (signal/) streams recordings in
+# any format libsndfile reads through the robust decoder: a library of its own, so that
+# the tests and the robustness table use the very code the program runs. The Windows
+# program never links it.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
-add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/cli/resample.cpp)
-target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
-
-# The signal path of --robust: recordings in any format libsndfile reads, streamed
-# through the robust decoder. Only the command line and its tools link it.
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 file(GLOB HIBARION_SIGNAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/signal/*.cpp)
 add_library(hibarion_signal STATIC ${HIBARION_SIGNAL_SOURCES})

@@ -12,6 +12,7 @@
 #include "core/dispatch.h"
 #include "signal/recording_file.h"
 #include "tests/sound_files.h"
+#include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
 namespace {
@@ -64,6 +65,19 @@ TEST_F(RecordingFile, ACleanRecordingGivesTheBytesOfTheDefaultPath)
         ASSERT_EQ(plain.size(), 500u);
         EXPECT_EQ(decodeRecordingFile(path, 0).bytes, plain) << rate;
     }
+}
+
+TEST_F(RecordingFile, HissThatBreaksTheDefaultPathDoesNotBreakThisOne)
+{
+    const Bytes image = randomImage(200, 6);
+    Bytes samples = synthesizeTapeSignal(image, 44100);
+    addWhiteNoise(samples, 20.0, 77);
+    writeFileBytes(folder + "noisy.wav", makeWaveFile(samples, 44100));
+    dispatchDroppedName(nullptr, (folder + "noisy.wav").c_str());
+    EXPECT_NE(readFileBytes(folder + "noisy.P6"), image);
+    RecordingDecoding d = decodeRecordingFile(folder + "noisy.wav", 0);
+    EXPECT_EQ(d.bytes, image);
+    EXPECT_TRUE(d.suspects.empty());
 }
 
 TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
