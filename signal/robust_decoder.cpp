@@ -19,6 +19,8 @@ const size_t ringSize = 4096;  // working samples; a frame and its neighbours ne
 
 const double startLow = -0.3;    // contrast below which a start cell is low
 const double runHigh = 0.5;      // mean contrast of a run of high cells before a start
+const double steadyRun = 0.6;    // steadiness of the high tone in a leader or a gap
+const double steadyFrame = 0.3;  // below this a locked frame is hiss, not the tape
 const double nextStartLow = -0.2;
 const double nextStartWeight = 1.0;
 const double sureCell = 0.5;     // cells this clear feed the level estimates
@@ -58,7 +60,7 @@ ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
 {
     if (n < 0 || static_cast<uint64_t>(n) >= d.produced ||
         static_cast<uint64_t>(n) + ringSize <= d.produced)
-        return ToneLevels{0.0f, 0.0f, 1.0f};
+        return ToneLevels{0.0f, 0.0f, 1.0f, 0.0f};
     return d.ring[static_cast<size_t>(n) % ringSize];
 }
 
@@ -165,6 +167,7 @@ void trackFrame(RobustDecoder& d)
 {
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
+    if (levelsAt(d, static_cast<int64_t>(expected)).steadiness < steadyFrame) heard = false;
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
     double startCell = contrast(d, t0 + cell);
@@ -226,7 +229,9 @@ void huntAt(RobustDecoder& d, uint64_t n)
 {
     const double end = static_cast<double>(n);
     if (contrast(d, end) >= startLow) return;
-    double speed = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell)).speed;
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell));
+    if (before.steadiness < steadyRun) return;
+    double speed = before.speed;
     if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
     const double cell = d.nominalCell / speed;
 
@@ -301,7 +306,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     double workingRate = d->sampleRate / d->decimator.factor;
     setUpToneDetector(d->detector, workingRate);
     d->nominalCell = workingRate / 1200.0;
-    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 1.0f});
+    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 1.0f, 0.0f});
     d->produced = 0;
     d->finished = false;
     d->locked = false;
@@ -319,9 +324,11 @@ void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
 {
     if (d->finished) return;
     for (size_t k = 0; k < count; ++k) {
-        // Samples that are no numbers, or far beyond full scale, are clipped there.
+        // A sample that is no number counts as silence; one far beyond full scale is
+        // clipped, so that no filter can overflow.
         double x = samples[k];
-        if (!(x > -4.0)) x = -4.0;
+        if (x != x) x = 0.0;
+        if (x < -4.0) x = -4.0;
         if (x > 4.0) x = 4.0;
         double out;
         if (decimate(d->decimator, x, out)) takeWorkingSample(*d, out);

@@ -69,7 +69,7 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     detector.highRe.assign(detector.window, 0.0);
     detector.highIm.assign(detector.window, 0.0);
     detector.highNext = 0;
-    detector.turnRe = 1.0;
+    detector.turnRe = 0.0;
     detector.turnIm = 0.0;
 }
 
@@ -118,5 +118,6 @@ ToneLevels detectTones(ToneDetector& d, double sample)
     levels.high = static_cast<float>(high);
     levels.low = static_cast<float>(low);
     levels.speed = static_cast<float>(speed);
+    levels.steadiness = static_cast<float>(std::sqrt(d.turnRe * d.turnRe + d.turnIm * d.turnIm));
     return levels;
 }

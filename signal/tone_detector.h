@@ -28,6 +28,9 @@ struct ToneLevels {
     float high;   // magnitude of the 2400 Hz correlation
     float low;    // magnitude of the 1200 Hz correlation
     float speed;  // the tape's speed (1 normal), from the high tone's pitch
+    // How steadily the high tone's phase has turned of late: near 1 for a tape's
+    // tone, near 0 for hiss.
+    float steadiness;
 };
 
 void setUpToneDetector(ToneDetector& detector, double workingRate);
