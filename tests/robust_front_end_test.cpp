@@ -68,6 +68,10 @@ TEST_F(RobustFrontEnd, EveryRecordingEndingDecodesBesideTapeImages)
         EXPECT_EQ(r.out.substr(r.out.find("-x.Aif")), "-x.Aif -> -x.P6" + tail) << option;
         for (const char* name : {"take.P6", "song.P6", "-x.P6"}) EXPECT_EQ(readFileBytes(folder + name), image) << name;
     }
+    // Into the output folder, as every other output.
+    mkdir((folder + "out").c_str(), 0755);
+    EXPECT_EQ(run("--robust -o out song.AIFF").out.rfind("song.AIFF -> out/song.P6 (", 0), 0u);
+    EXPECT_EQ(readFileBytes(folder + "out/song.P6"), image);
     // Without the option a FLAC file is no recording, as in the Windows program.
     EXPECT_EQ(run("take.flac").err, u8"Hibarion: take.flac は拡張子が不正です。\n");
 }
