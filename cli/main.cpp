@@ -7,7 +7,7 @@
 
 #include "cli/options.h"
 #include "cli/platform.h"
-#include "cli/resample.h"
+#include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "core/dispatch.h"
 #include "core/loaded_data.h"
@@ -26,10 +26,11 @@ bool isFolder(const char* name)
 
 void convert(const char* name)
 {
-    if ((namesRecording(name) || namesTapeImage(name)) && isFolder(name))
+    bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
+    if ((recording || namesTapeImage(name)) && isFolder(name))
         showMessage(nullptr, "%s を開けません。", name);
-    else if (commandLine.resample)
-        dispatchResampledName(name);
+    else if (recording && commandLine.robust)
+        decodeRobustly(name, commandLine.channel);
     else
         dispatchDroppedName(nullptr, name);
 }

@@ -1,14 +1,9 @@
 # The command-line program (cli/): the conversions of one drop, with the terminal in
-# place of the window. Its --resample brings recordings to 11025 samples a second with libsoxr
-# before they are decoded: a library of its own, so that the tests and the robustness
-# table use the very code the front end runs; the Windows program never links it.
+# place of the window, and --robust, whose signal path (signal/) streams recordings in
+# any format libsndfile reads through the robust decoder: a library of its own, so that
+# the tests and the robustness table use the very code the program runs. The Windows
+# program never links it.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
-add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/cli/resample.cpp)
-target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
-
-# The signal path of --robust: recordings in any format libsndfile reads, streamed
-# through the robust decoder. Only the command line and its tools link it.
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 file(GLOB HIBARION_SIGNAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/signal/*.cpp)
 add_library(hibarion_signal STATIC ${HIBARION_SIGNAL_SOURCES})
@@ -17,8 +12,9 @@ target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp
                         ${CMAKE_SOURCE_DIR}/cli/options.cpp
                         ${CMAKE_SOURCE_DIR}/cli/platform.cpp
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp
                         ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_resample hibarion_core)
+target_link_libraries(hibarion PRIVATE hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the

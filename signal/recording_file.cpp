@@ -1,12 +1,12 @@
 #include "signal/recording_file.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <limits>
 #include <sndfile.h>
 
+#include "signal/memory_file.h"
 #include "signal/tape_band.h"
 
 namespace {
@@ -154,39 +154,6 @@ RecordingDecoding decodeOpened(const Opener& open, int channel)
     return result;
 }
 
-struct MemoryFile {
-    const uint8_t* data;
-    sf_count_t size;
-    sf_count_t position;
-};
-
-sf_count_t memoryLength(void* user) { return static_cast<MemoryFile*>(user)->size; }
-
-sf_count_t memorySeek(sf_count_t offset, int whence, void* user)
-{
-    MemoryFile* m = static_cast<MemoryFile*>(user);
-    sf_count_t base = whence == SEEK_CUR ? m->position : whence == SEEK_END ? m->size : 0;
-    // Beyond either end is refused; offsets come from the file and may be anything.
-    if (offset < -base || offset > m->size - base) return -1;
-    m->position = base + offset;
-    return m->position;
-}
-
-sf_count_t memoryRead(void* to, sf_count_t count, void* user)
-{
-    MemoryFile* m = static_cast<MemoryFile*>(user);
-    sf_count_t left = m->size - m->position;
-    if (count > left) count = left;
-    if (count <= 0) return 0;
-    std::copy(m->data + m->position, m->data + m->position + count, static_cast<uint8_t*>(to));
-    m->position += count;
-    return count;
-}
-
-sf_count_t memoryWrite(const void*, sf_count_t, void*) { return 0; }
-
-sf_count_t memoryTell(void* user) { return static_cast<MemoryFile*>(user)->position; }
-
 }  // namespace
 
 std::string recordingTime(double seconds)
@@ -211,12 +178,7 @@ RecordingDecoding decodeRecordingFile(const std::string& path, int channel)
 
 RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel)
 {
-    SF_VIRTUAL_IO io = {memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
     MemoryFile memory;
-    return decodeOpened(
-        [&](SF_INFO* info) {
-            memory = {data, static_cast<sf_count_t>(size), 0};
-            return sf_open_virtual(&io, SFM_READ, info, &memory);
-        },
-        channel);
+    return decodeOpened([&](SF_INFO* info) { return openMemoryFile(memory, data, size, info); },
+                        channel);
 }

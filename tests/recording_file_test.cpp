@@ -1,6 +1,7 @@
 // --robust's reading of recording files: every format libsndfile reads, one channel of
 // it, streamed through the robust decoder.
 #include <cmath>
+#include <limits>
 #include <random>
 #include <sndfile.h>
 #include <string>
@@ -10,44 +11,13 @@
 
 #include "core/dispatch.h"
 #include "signal/recording_file.h"
-#include "tests/test_files.h"
+#include "tests/sound_files.h"
+#include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
 namespace {
 
 const double pi = 3.141592653589793;
-
-Bytes randomImage(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    Bytes image(size);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
-// The tape signal of `image` at `rate`, full scale +-1 times `gain`.
-std::vector<float> tapeSignal(const Bytes& image, int rate, double gain = 1.0)
-{
-    std::vector<float> out;
-    for (uint8_t x : synthesizeTapeSignal(image, rate))
-        out.push_back(static_cast<float>((x - 128) / 128.0 * gain));
-    return out;
-}
-
-// Writes `samples` (interleaved frames of `channels`) through libsndfile.
-void writeSound(const std::string& path, int format, int rate, int channels,
-                const std::vector<float>& samples)
-{
-    SF_INFO info = {};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size() / channels)),
-              static_cast<sf_count_t>(samples.size() / channels));
-    sf_close(file);
-}
 
 class RecordingFile : public ScratchTest {};
 
@@ -72,7 +42,7 @@ TEST_F(RecordingFile, EveryFormatDecodesToItsImage)
         {"24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 11025},
     };
     for (const auto& f : files) {
-        writeSound(folder + f.name, f.format, f.rate, 1, tapeSignal(image, f.rate));
+        writeSoundFile(folder + f.name, f.format, f.rate, 1, tapeSignal(image, f.rate));
         RecordingDecoding d = decodeRecordingFile(folder + f.name, 0);
         EXPECT_EQ(d.error, "") << f.name;
         EXPECT_EQ(d.readError, "") << f.name;
@@ -97,10 +67,23 @@ TEST_F(RecordingFile, ACleanRecordingGivesTheBytesOfTheDefaultPath)
     }
 }
 
+TEST_F(RecordingFile, HissThatBreaksTheDefaultPathDoesNotBreakThisOne)
+{
+    const Bytes image = randomImage(200, 6);
+    Bytes samples = synthesizeTapeSignal(image, 44100);
+    addWhiteNoise(samples, 20.0, 77);
+    writeFileBytes(folder + "noisy.wav", makeWaveFile(samples, 44100));
+    dispatchDroppedName(nullptr, (folder + "noisy.wav").c_str());
+    EXPECT_NE(readFileBytes(folder + "noisy.P6"), image);
+    RecordingDecoding d = decodeRecordingFile(folder + "noisy.wav", 0);
+    EXPECT_EQ(d.bytes, image);
+    EXPECT_TRUE(d.suspects.empty());
+}
+
 TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
 {
     const Bytes image = randomImage(200, 2);
-    writeSound(folder + "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+    writeSoundFile(folder + "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
                tapeSignal(image, 44100, std::pow(10.0, -30 / 20.0)));
     RecordingDecoding quiet = decodeRecordingFile(folder + "quiet.wav", 0);
     EXPECT_EQ(quiet.bytes, image);
@@ -110,7 +93,7 @@ TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
     // file can hold NaN, which reads as silence.
     std::vector<float> loud = tapeSignal(image, 44100, 32768.0);
     loud[100] = loud[101] = std::nanf("");
-    writeSound(folder + "loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, loud);
+    writeSoundFile(folder + "loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, loud);
     RecordingDecoding d = decodeRecordingFile(folder + "loud.wav", 0);
     EXPECT_EQ(d.bytes, image);
     EXPECT_NEAR(d.peakDecibels, 20 * std::log10(120 * 256.0), 0.05);
@@ -129,7 +112,7 @@ TEST_F(RecordingFile, TheChannelThatCarriesTheTapeIsChosen)
         frames.push_back(tape[n] * 0.3f);
         frames.push_back(0.0f);
     }
-    writeSound(folder + "three.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 3, frames);
+    writeSoundFile(folder + "three.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 3, frames);
     RecordingDecoding d = decodeRecordingFile(folder + "three.flac", 0);
     EXPECT_EQ(d.error, "");
     EXPECT_EQ(d.channels, 3);
@@ -166,7 +149,7 @@ TEST_F(RecordingFile, FilesThatCannotBeDecodedSayWhy)
 
     for (int rate : {3999, 768001}) {
         std::string path = folder + std::to_string(rate) + ".wav";
-        writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, std::vector<float>(rate / 10, 0.5f));
+        writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, std::vector<float>(rate / 10, 0.5f));
         EXPECT_EQ(decodeRecordingFile(path, 0).error,
                   "its sample rate " + std::to_string(rate) + " lies outside 4000 to 768000");
     }
@@ -175,7 +158,7 @@ TEST_F(RecordingFile, FilesThatCannotBeDecodedSayWhy)
 TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
 {
     const Bytes image = randomImage(400, 4);
-    writeSound(folder + "whole.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, tapeSignal(image, 44100));
+    writeSoundFile(folder + "whole.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, tapeSignal(image, 44100));
     Bytes file = readFileBytes(folder + "whole.flac");
     file.resize(file.size() * 4 / 5);
     writeFileBytes(folder + "cut.flac", file);
