@@ -15,7 +15,7 @@
 // gap, or when the next frame starts where it should.
 namespace {
 
-const size_t ringSize = 4096;  // working samples; a frame and its neighbours need < 500
+const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
 
 const double startLow = -0.3;    // contrast below which a start cell is low
 const double runHigh = 0.5;      // mean contrast of a run of high cells before a start
@@ -23,10 +23,12 @@ const double steadyRun = 0.6;    // steadiness of the high tone in a leader or a
 const double steadyFrame = 0.3;  // below this a locked frame is hiss, not the tape
 const double nextStartLow = -0.2;
 const double nextStartWeight = 1.0;
+const int coastFrames = 8;       // frames of lost signal that keep the lock
 const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
 const double searchStep = 0.25;  // working samples
+const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: what silence's own hum weighs
 
@@ -162,6 +164,14 @@ void updateLevels(RobustDecoder& d, double t0, double cell)
     setEnergyLevel(d, d.energyLevel + 0.1 * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
 }
 
+// Whether a frame heard as the tape starts at t0: a low start cell, as loud as usual.
+bool startsFrame(const RobustDecoder& d, double t0, double cell)
+{
+    double end = t0 + cell;
+    return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
+           levelsAt(d, static_cast<int64_t>(end)).steadiness >= steadyFrame;
+}
+
 // The frame expected at d.start: a byte, or the end of the block.
 void trackFrame(RobustDecoder& d)
 {
@@ -180,15 +190,23 @@ void trackFrame(RobustDecoder& d)
     }
     // A gap reads as high cells throughout: the byte is the better fit when its start
     // and its low data cells outweigh that, helped by a next frame that starts in place.
-    // Where the signal is lost, only the next frame can tell a dropout from the end.
-    bool nextStarts = contrast(d, t0 + 13 * cell) < nextStartLow &&
-                      energy(d, t0 + 13 * cell) >= lostLevel * d.energyLevel;
-    double byteOverGap = heard ? -2 * startCell + 2 * lowData : -1.0;
-    if (nextStarts) byteOverGap = byteOverGap + nextStartWeight + (heard ? 0.0 : 1.0);
-    if (!(byteOverGap > 0)) {
+    // Where the signal is lost, a dropout is told from the end by a frame that starts
+    // in place after it.
+    bool byte;
+    if (heard) {
+        double byteOverGap = -2 * startCell + 2 * lowData;
+        if (startsFrame(d, t0 + 12 * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
+        byte = byteOverGap > 0;
+    } else {
+        byte = false;
+        for (int j = 1; j <= coastFrames && !byte; ++j) byte = startsFrame(d, t0 + 12 * j * cell, cell);
+    }
+    if (!byte) {
         d.locked = false;
         d.lockLostAt = expected;
-        d.scan = static_cast<uint64_t>(std::ceil(expected + cell));
+        // The hunt goes on after the frame, and never before where it found the lock.
+        uint64_t after = static_cast<uint64_t>(std::ceil(expected + cell));
+        if (after > d.scan) d.scan = after;
         return;
     }
 
@@ -271,7 +289,7 @@ void track(RobustDecoder& d)
     const double produced = static_cast<double>(d.produced);
     for (;;) {
         if (d.locked) {
-            double reach = d.start + 13.5 * d.cell + 2;
+            double reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
             if (!d.finished && reach > produced) return;
             // At the end a frame whose data cells the recording does not hold is none.
             if (d.finished && d.start + 10 * d.cell > produced) {
@@ -324,12 +342,12 @@ void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
 {
     if (d->finished) return;
     for (size_t k = 0; k < count; ++k) {
-        // A sample that is no number counts as silence; one far beyond full scale is
-        // clipped, so that no filter can overflow.
+        // A sample that is no number counts as silence; an infinite one is clipped,
+        // so that no filter is ever poisoned.
         double x = samples[k];
         if (x != x) x = 0.0;
-        if (x < -4.0) x = -4.0;
-        if (x > 4.0) x = 4.0;
+        if (x < -largestSample) x = -largestSample;
+        if (x > largestSample) x = largestSample;
         double out;
         if (decimate(d->decimator, x, out)) takeWorkingSample(*d, out);
     }
