@@ -9,7 +9,7 @@
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
-#include "cli/resample.h"
+#include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
 #include "core/dispatch.h"
@@ -32,10 +32,11 @@ bool convert(const char* name)
 {
     if (commandLine.tokenize)
         return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
-    if ((namesRecording(name) || namesTapeImage(name)) && isFolder(name))
+    bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
+    if ((recording || namesTapeImage(name)) && isFolder(name))
         showMessage(nullptr, "%s を開けません。", name);
-    else if (commandLine.resample)
-        dispatchResampledName(name);
+    else if (recording && commandLine.robust)
+        decodeRobustly(name, commandLine.channel);
     else
         dispatchDroppedName(nullptr, name);
     return true;

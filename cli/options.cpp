@@ -62,6 +62,16 @@ std::string takeOutputFolder(const char* text)
     return fine;
 }
 
+std::string takeChannel(const char* text)
+{
+    // No file libsndfile reads has more than 1024 channels.
+    std::optional<double> channel = numberFrom(text);
+    if (!channel || *channel != std::floor(*channel) || *channel < 1 || *channel > 1024)
+        return "is not a whole number from 1 to 1024";
+    commandLine.channel = static_cast<int>(*channel);
+    return fine;
+}
+
 const Option options[] = {
     {"help", 'h', nullptr, "show this text and exit",
      [](const char*) { commandLine.help = true; return fine; }},
@@ -102,14 +112,18 @@ const Option options[] = {
      "first six characters as written, in place of the\n"
      "listing's heading or NAME in upper case",
      [](const char* v) { commandLine.nameOnTape = v; return fine; }},
-    {"resample", 0, nullptr,
-     "convert each recording in memory to 11025 samples\n"
-     "a second, with a low-pass against aliasing, before\n"
-     "decoding it: noisy recordings made at 22050, 44100\n"
-     "or 48000 decode far better. Recordings at 11025 are\n"
-     "decoded as they are; rates outside 4000 to 768000\n"
-     "are decoded as recorded, after a message.",
-     [](const char*) { commandLine.resample = true; return fine; }},
+    {"robust", 0, nullptr,
+     "decode recordings as people have them: any level,\n"
+     "noise, hum, wow, dropouts; 8 to 32 bits, float,\n"
+     "any rate, several channels; .flac, .aif and .aiff\n"
+     "too. Suspect bytes are named on standard error",
+     [](const char*) { commandLine.robust = true; return fine; }},
+    {"resample", 0, nullptr, "the former name of --robust",
+     [](const char*) { commandLine.robust = true; return fine; }},
+    {"channel", 0, "N",
+     "with --robust: decode channel N (from 1) instead\n"
+     "of the one that carries the tape signal best",
+     takeChannel},
 };
 const int optionCount = sizeof options / sizeof options[0];
 
@@ -169,6 +183,10 @@ bool parseCommandLine(int argc, char** argv)
         std::fputs("hibarion: option --name needs --tokenize\n", stderr);
         return false;
     }
+    if (commandLine.channel != 0 && !commandLine.robust) {
+        std::fputs("hibarion: --channel needs --robust\n", stderr);
+        return false;
+    }
     commandLine.firstName = optind;
     return true;
 }
@@ -178,7 +196,9 @@ void printUsage(FILE* stream)
     std::fputs("usage: hibarion [OPTION]... [--] FILE...\n"
                "\n"
                "Converts each FILE in order, as the Hibarion window converts a drop of files:\n"
-               "  NAME.wav  a mono 8-bit recording, decoded into the tape image NAME.P6\n"
+               "  NAME.wav  a mono 8-bit recording, decoded into the tape image NAME.P6 as\n"
+               "            the Windows program decodes it; with --robust, any recording\n"
+               "            (also NAME.flac, NAME.aif, NAME.aiff), through the robust decoder\n"
                "  NAME.p6   a tape image, encoded into the recording NAME_.wav and, when\n"
                "            listings are on, listed as BASIC in NAME.txt (Shift-JIS)\n"
                "With --tokenize, each FILE is a BASIC program's text, made into NAME.p6.\n"

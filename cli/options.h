@@ -16,9 +16,10 @@ struct RunSettings {
 struct CommandLine {
     bool help = false;
     bool version = false;
-    bool resample = false;
     bool tokenize = false;        // --tokenize: the names are programs' texts
     std::optional<std::string> nameOnTape;  // --name, with --tokenize
+    bool robust = false;  // --robust, or its former name --resample
+    int channel = 0;      // --channel: 1 ...; 0 lets --robust choose
     std::string settingsFile;  // --settings; empty: found as the usage text says
     RunSettings settings;
     int firstName = 0;  // the index in argv of the first name, after parsing

@@ -74,9 +74,19 @@ function(hibarion_fuzz_target name options)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
 
+# The signal path of --robust, over libsndfile (itself not instrumented).
+add_library(hibarion_fuzz_signal STATIC ${HIBARION_SIGNAL_SOURCES})
+set_property(TARGET hibarion_fuzz_signal PROPERTY COMPILE_OPTIONS
+             ${HIBARION_FUZZ_WARNINGS} ${HIBARION_SANITIZERS} -fsanitize=fuzzer-no-link)
+target_link_libraries(hibarion_fuzz_signal PUBLIC hibarion_fuzz_core PkgConfig::SNDFILE)
+
 set(HIBARION_FUZZ_SECONDS 20 CACHE STRING "Seconds of each fuzz target's CTest run")
 hibarion_fuzz_target(fuzz_wave "-max_len=65536 -timeout=20")
 hibarion_fuzz_target(fuzz_tape "-max_len=4100 -timeout=20")
 hibarion_fuzz_target(fuzz_settings "-max_len=8192 -timeout=20")
 hibarion_fuzz_target(fuzz_skin "-max_len=32768 -timeout=20")
 hibarion_fuzz_target(fuzz_tokenize "-max_len=8192 -timeout=20")
+hibarion_fuzz_target(fuzz_recording "-max_len=65536 -timeout=20")
+target_link_libraries(fuzz_recording PRIVATE hibarion_fuzz_signal)
+hibarion_fuzz_target(fuzz_robust_decoder "-max_len=65536 -timeout=20")
+target_link_libraries(fuzz_robust_decoder PRIVATE hibarion_fuzz_signal)

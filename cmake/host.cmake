@@ -6,13 +6,15 @@ add_library(hibarion_tokenizer STATIC ${HIBARION_TOKENIZER_SOURCES})
 target_link_libraries(hibarion_tokenizer PUBLIC hibarion_core)
 
 # The command-line program (cli/): the conversions of one drop, with the terminal in
-# place of the window. Its --resample brings recordings to 11025 samples a second with libsoxr
-# before they are decoded: a library of its own, so that the tests and the robustness
-# table use the very code the front end runs; the Windows program never links it.
+# place of the window, and --robust, whose signal path (signal/) streams recordings in
+# any format libsndfile reads through the robust decoder: a library of its own, so that
+# the tests and the robustness table use the very code the program runs. The Windows
+# program never links it.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
-add_library(hibarion_resample STATIC ${CMAKE_SOURCE_DIR}/cli/resample.cpp)
-target_link_libraries(hibarion_resample PUBLIC hibarion_core PkgConfig::SOXR)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+file(GLOB HIBARION_SIGNAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/signal/*.cpp)
+add_library(hibarion_signal STATIC ${HIBARION_SIGNAL_SOURCES})
+target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 
 # Its options, settings place and progress line apart from main and the platform seam,
 # so that the unit tests reach them.
@@ -21,8 +23,9 @@ add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
 target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_core)
-add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_resample hibarion_core)
+add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp)
+target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
@@ -36,9 +39,9 @@ add_executable(make_tape_image ${CMAKE_SOURCE_DIR}/tools/make_tape_image.cpp)
 target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 
 # Rewrites docs/robustness.md: how recordings decode after noise, offset, gain, speed,
-# low-pass and inversion, as they are and with --resample.
+# low-pass, hum, dropouts and inversion: as they are, with --robust and by minimodem.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
-target_link_libraries(hibarion_robustness PRIVATE hibarion_resample hibarion_synthesis hibarion_core)
+target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_core)
 
 # `cmake --install`: the program, its manual page, and the README with the documents it
 # links to and the bundled example, where a Debian system keeps them.
@@ -60,6 +63,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_CONTACT "Hibarion developers")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsoxr0, libsndfile1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsndfile1")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

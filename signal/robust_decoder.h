@@ -18,7 +18,9 @@ struct SuspectRange {
 
 struct RobustDecoder;
 
-// A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0.
+// A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
+// the ratio of the tones counts, so any scale decodes alike down to about 1e-9; samples
+// beyond +-1e6 are clipped there, and one that is no number is silence.
 RobustDecoder* createRobustDecoder(double sampleRate);
 // The next `count` samples, in order; blocks of any size.
 void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t count);

@@ -95,3 +95,77 @@ void lowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz)
     for (uint8_t& sample : samples)
         sample = clipped(128.0 + filtered(second, filtered(first, sample - 128.0)));
 }
+
+void addWhiteNoise(Floats& samples, double snrDecibels, unsigned seed)
+{
+    size_t first = 0, end = samples.size();
+    while (first < end && samples[first] == 0.0f) ++first;
+    while (end > first && samples[end - 1] == 0.0f) --end;
+    if (first == end) return;
+    double power = 0.0;
+    for (size_t k = first; k < end; ++k) power += double(samples[k]) * samples[k];
+    power /= static_cast<double>(end - first);
+
+    double deviation = std::sqrt(power / std::pow(10.0, snrDecibels / 10.0));
+    std::mt19937 random(seed);
+    for (float& sample : samples) sample = static_cast<float>(sample + deviation * gaussian(random));
+}
+
+void addHum(Floats& samples, int sampleRate, double hertz, double amplitude, double offset)
+{
+    for (size_t k = 0; k < samples.size(); ++k) {
+        double hum = amplitude * std::sin(2.0 * pi * hertz * k / sampleRate);
+        samples[k] = static_cast<float>(samples[k] + hum + offset);
+    }
+}
+
+void addDropouts(Floats& samples, int sampleRate, double seconds, double every)
+{
+    for (size_t k = 0; k < samples.size(); ++k) {
+        double t = static_cast<double>(k) / sampleRate;
+        double into = std::fmod(t, every);
+        if (t >= every && into < seconds) samples[k] = 0.0f;
+    }
+}
+
+void pumpLevel(Floats& samples, int sampleRate, double lowest, double hertz)
+{
+    double middle = (1.0 + lowest) / 2, swing = (1.0 - lowest) / 2;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        double gain = middle + swing * std::cos(2.0 * pi * hertz * k / sampleRate);
+        samples[k] = static_cast<float>(samples[k] * gain);
+    }
+}
+
+void scaleLevel(Floats& samples, double gain)
+{
+    for (float& sample : samples) sample = static_cast<float>(sample * gain);
+}
+
+void invertPolarity(Floats& samples)
+{
+    for (float& sample : samples) sample = -sample;
+}
+
+void lowPass(Floats& samples, int sampleRate, double cutoffHertz)
+{
+    Section first = lowPassSection(sampleRate, cutoffHertz, 0.5411961001461970);
+    Section second = lowPassSection(sampleRate, cutoffHertz, 1.3065629648763766);
+    for (float& sample : samples) sample = static_cast<float>(filtered(second, filtered(first, sample)));
+}
+
+std::vector<uint8_t> toUnsigned8(const Floats& samples)
+{
+    std::vector<uint8_t> bytes;
+    bytes.reserve(samples.size());
+    for (float sample : samples) bytes.push_back(clipped(128.0 + 128.0 * sample));
+    return bytes;
+}
+
+Floats fromUnsigned8(const std::vector<uint8_t>& samples)
+{
+    Floats floats;
+    floats.reserve(samples.size());
+    for (uint8_t sample : samples) floats.push_back((sample - 128) / 128.0f);
+    return floats;
+}

@@ -23,3 +23,24 @@ void invertPolarity(std::vector<uint8_t>& samples);
 // A fourth-order Butterworth low-pass (two cascaded second-order sections), the dull
 // sound of a worn head or a misaligned azimuth.
 void lowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz);
+
+// The same and more on floating-point samples at full scale +-1, never clipped: what
+// recordings made at 16 bits or more go through.
+typedef std::vector<float> Floats;
+
+// As above; the signal's power is taken from the first to the last sample that is not 0.
+void addWhiteNoise(Floats& samples, double snrDecibels, unsigned seed);
+// Mains hum: a sine of `hertz` at `amplitude`, plus a constant `offset`.
+void addHum(Floats& samples, int sampleRate, double hertz, double amplitude, double offset);
+// Silence of `seconds` every `every` seconds, the first after one `every`.
+void addDropouts(Floats& samples, int sampleRate, double seconds, double every);
+// The level swinging between 1 and `lowest` times, `hertz` times a second, as a
+// pumping automatic level control does.
+void pumpLevel(Floats& samples, int sampleRate, double lowest, double hertz);
+void scaleLevel(Floats& samples, double gain);
+void invertPolarity(Floats& samples);
+void lowPass(Floats& samples, int sampleRate, double cutoffHertz);
+// Unsigned 8-bit samples about 128, rounded and clipped.
+std::vector<uint8_t> toUnsigned8(const Floats& samples);
+// And back: (x - 128) / 128.
+Floats fromUnsigned8(const std::vector<uint8_t>& samples);

@@ -11,8 +11,9 @@ byte by byte: well-formed files and the malformed variants that each loader refu
 Seeds of fuzz_wave begin with two bytes that choose firstToneSeconds and inputRatio,
 those of fuzz_tape with four that choose outputSlowness, outputRatio, firstToneSeconds
 and inputRatio: 0 is the default, the other indices are those of chooseReal in
-fuzz_support.cpp (named below). Inputs that the campaign found are kept beside the seeds
-as regression-*; this script leaves them alone.
+fuzz_support.cpp (named below). Seeds of fuzz_robust_decoder begin with two bytes that
+choose the rate and one that chooses the block size, then float samples. Inputs that the
+campaign found are kept beside the seeds as regression-*; this script leaves them alone.
 """
 import math
 import os
@@ -37,7 +38,8 @@ def write(target, name, data):
 
 
 def clear_seeds():
-    for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize"):
+    for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize",
+                   "fuzz_robust_decoder"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -108,6 +110,23 @@ def tape_signal(image, rate, leader_cells):
         cell(True)
     out.extend(silence)
     return out
+
+
+def robust_decoder_seeds():
+    """Short tape signals as floats at the rates the first two bytes choose, 4000 +
+    11.66 x: clean, inverted with samples that are no numbers, and one at 44100."""
+    def seed(name, selector, block, image, leader, change=lambda x: x):
+        rate = round(4000 + 11.66 * selector)
+        floats = [change((x - 128) / 128) for x in tape_signal(image, rate, leader)]
+        write("fuzz_robust_decoder", name,
+              struct.pack("<HB", selector, block) + struct.pack("<%df" % len(floats), *floats))
+
+    seed("clean-6000.bin", 172, 0, list(range(0, 240, 20)), 100)
+    seed("clean-8000.bin", 343, 7, list(range(20)), 80)
+    seed("clean-44100.bin", 3439, 255, [0x00, 0xFF, 0x5A], 40)
+    specials = iter([float("nan"), float("inf"), float("-inf"), 1e30, 1e-40] * 100000)
+    seed("inverted-no-numbers-6000.bin", 172, 1, [0x0F, 0xF0, 0x33], 100,
+         lambda x: next(specials) if x == 0 else -x)
 
 
 def shorten_leader(recording, keep):
@@ -335,6 +354,7 @@ def main():
     clear_seeds()
     wave_seeds(recording)
     tape_seeds()
+    robust_decoder_seeds()
     settings_seeds(settings)
     tokenize_seeds(listing)
     with tempfile.TemporaryDirectory() as scratch:

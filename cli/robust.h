@@ -1,0 +1,17 @@
+#pragma once
+// --robust: recordings in any format libsndfile reads, through the robust decoder, with
+// every suspect byte named. The default path keeps the Windows program's decoder.
+#include <string>
+
+// Whether `name` ends in ".wav", ".flac", ".aif" or ".aiff", each letter in either
+// case: a recording for --robust.
+bool namesRobustRecording(const char* name);
+
+// The tape image of the recording `name`: its ending replaced by ".P6" (take.flac gives
+// take.P6), in the output folder when one is set.
+std::string robustImageNameFor(const char* name);
+
+// Decodes one recording, writes its tape image and tells the user about it: problems and
+// suspect bytes on standard error, each counted like a message; the image written on
+// standard output. `channel` 1 ... forces that channel; 0 lets the program choose.
+void decodeRobustly(const char* name, int channel);

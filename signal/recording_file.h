@@ -1,0 +1,34 @@
+#pragma once
+// `hibarion --robust` on one recording file: any file libsndfile reads, streamed in
+// blocks through the robust decoder, one channel of it. The command line and the
+// robustness table both decode through here.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "signal/robust_decoder.h"
+
+const int lowestRecordingRate = 4000;
+const int highestRecordingRate = 768000;
+
+struct RecordingDecoding {
+    std::string error;  // why nothing was decoded; empty when decoded
+    int channel;        // 1-based: the channel decoded
+    int channels;       // in the file
+    double peakDecibels;  // the decoded channel's peak, dBFS; -infinity when silent
+    std::vector<uint8_t> bytes;
+    std::vector<SuspectRange> suspects;
+    // Why reading stopped before the file's end (a damaged file), with where; the
+    // bytes are those of the recording up to there. Empty when it was read whole.
+    std::string readError;
+};
+
+// A place in a recording as the messages give it: M:SS.ss.
+std::string recordingTime(double seconds);
+
+// `channel` 1 ... channels forces that channel; 0 lets the tape band choose among
+// several (a first pass over the file, which is then read again).
+RecordingDecoding decodeRecordingFile(const std::string& path, int channel);
+// The same for a file held in memory.
+RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel);

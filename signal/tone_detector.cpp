@@ -1,0 +1,123 @@
+#include "signal/tone_detector.h"
+
+#include <cmath>
+
+#include "core/sine.h"
+
+namespace {
+
+const double pi = 3.141592653589793;
+const double highTone = 2400.0;
+const double lowTone = 1200.0;
+// Below the low tone by an octave: a fourth-order high-pass there keeps both tones and
+// takes mains hum 80 dB down, DC entirely.
+const double highPassCorner = 600.0;
+// How quickly the measured speed follows: an average over about 32 cells.
+const double speedCells = 32.0;
+
+double portableCosine(double x) { return portableSine(x + pi / 2); }
+
+Biquad highPassSection(double rate, double corner, double q)
+{
+    double w = 2 * pi * corner / rate;
+    double alpha = portableSine(w) / (2 * q);
+    double cosw = portableCosine(w);
+    double a0 = 1 + alpha;
+    Biquad s = {};
+    s.b0 = (1 + cosw) / 2 / a0;
+    s.b1 = -(1 + cosw) / a0;
+    s.b2 = s.b0;
+    s.a1 = -2 * cosw / a0;
+    s.a2 = (1 - alpha) / a0;
+    return s;
+}
+
+double filtered(Biquad& s, double x)
+{
+    double y = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = y;
+    return y;
+}
+
+}  // namespace
+
+void setUpToneDetector(ToneDetector& detector, double workingRate)
+{
+    detector.workingRate = workingRate;
+    int window = static_cast<int>(std::lround(workingRate / 1200.0));
+    detector.window = window < 2 ? 2 : window;
+    // The two sections' Q values of a fourth-order Butterworth response.
+    detector.highPass[0] = highPassSection(workingRate, highPassCorner, 0.5411961001461970);
+    detector.highPass[1] = highPassSection(workingRate, highPassCorner, 1.3065629648763766);
+    detector.recent.assign(2 * detector.window, 0.0);
+    detector.next = 0;
+    detector.highCos.clear();
+    detector.highSin.clear();
+    detector.lowCos.clear();
+    detector.lowSin.clear();
+    for (int k = 0; k < detector.window; ++k) {
+        double high = 2 * pi * highTone * k / workingRate;
+        double low = 2 * pi * lowTone * k / workingRate;
+        detector.highCos.push_back(portableCosine(high));
+        detector.highSin.push_back(portableSine(high));
+        detector.lowCos.push_back(portableCosine(low));
+        detector.lowSin.push_back(portableSine(low));
+    }
+    detector.highRe.assign(detector.window, 0.0);
+    detector.highIm.assign(detector.window, 0.0);
+    detector.highNext = 0;
+    detector.turnRe = 0.0;
+    detector.turnIm = 0.0;
+}
+
+ToneLevels detectTones(ToneDetector& d, double sample)
+{
+    double y = filtered(d.highPass[1], filtered(d.highPass[0], sample));
+    const size_t w = static_cast<size_t>(d.window);
+    d.recent[d.next] = y;
+    d.recent[d.next + w] = y;
+    d.next = d.next + 1 == w ? 0 : d.next + 1;
+    const double* x = d.recent.data() + d.next;  // oldest first
+
+    double hr = 0, hi = 0, lr = 0, li = 0;
+    for (size_t k = 0; k < w; ++k) {
+        hr = hr + x[k] * d.highCos[k];
+        hi = hi - x[k] * d.highSin[k];
+        lr = lr + x[k] * d.lowCos[k];
+        li = li - x[k] * d.lowSin[k];
+    }
+    double high = std::sqrt(hr * hr + hi * hi);
+    double low = std::sqrt(lr * lr + li * li);
+
+    // A tone of frequency f turns the correlation by 2 pi f w / rate from one window to
+    // the next; the high tone's own turn is taken out, what is left measures f - 2400.
+    // Only where the high tone clearly dominates does it take part.
+    double pr = d.highRe[d.highNext], pi_ = d.highIm[d.highNext];
+    d.highRe[d.highNext] = hr;
+    d.highIm[d.highNext] = hi;
+    d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
+    double zr = hr * pr + hi * pi_;
+    double zi = hi * pr - hr * pi_;
+    double size = std::sqrt(zr * zr + zi * zi);
+    if (high > 2 * low && size > 0) {
+        double nominal = 2 * pi * highTone * d.window / d.workingRate;
+        double c = portableCosine(nominal), s = portableSine(nominal);
+        double ur = (zr * c + zi * s) / size;
+        double ui = (zi * c - zr * s) / size;
+        double a = 1.0 / (speedCells * d.workingRate / 1200.0);
+        d.turnRe = d.turnRe + a * (ur - d.turnRe);
+        d.turnIm = d.turnIm + a * (ui - d.turnIm);
+    }
+    double turn = std::atan2(d.turnIm, d.turnRe);
+    double speed = 1.0 + turn * d.workingRate / (2 * pi * d.window) / highTone;
+
+    ToneLevels levels;
+    levels.high = static_cast<float>(high);
+    levels.low = static_cast<float>(low);
+    levels.speed = static_cast<float>(speed);
+    levels.steadiness = static_cast<float>(std::sqrt(d.turnRe * d.turnRe + d.turnIm * d.turnIm));
+    return levels;
+}

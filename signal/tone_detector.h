@@ -1,0 +1,37 @@
+#pragma once
+// The second stage of the robust decoder, at the working rate: DC and mains hum taken
+// out, then how strongly each tone sounds over the one cell that ends at each sample,
+// and how fast the tape runs, measured on the high tone.
+#include <cstddef>
+#include <vector>
+
+// Second-order IIR section, direct form I.
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+    double x1, x2, y1, y2;
+};
+
+struct ToneDetector {
+    double workingRate;
+    int window;                          // samples of one cell at normal speed, rounded
+    Biquad highPass[2];
+    std::vector<double> recent;          // the last `window` samples, stored twice in a row
+    size_t next;
+    std::vector<double> highCos, highSin, lowCos, lowSin;  // the tones over one window
+    std::vector<double> highRe, highIm;  // the high tone's correlation of the last window
+    size_t highNext;                     // samples, to compare phases one window apart
+    double turnRe, turnIm;               // the high tone's turn over one window, averaged
+};
+
+// What the detector says about the cell ending at one working sample.
+struct ToneLevels {
+    float high;   // magnitude of the 2400 Hz correlation
+    float low;    // magnitude of the 1200 Hz correlation
+    float speed;  // the tape's speed (1 normal), from the high tone's pitch
+    // How steadily the high tone's phase has turned of late: near 1 for a tape's
+    // tone, near 0 for hiss.
+    float steadiness;
+};
+
+void setUpToneDetector(ToneDetector& detector, double workingRate);
+ToneLevels detectTones(ToneDetector& detector, double sample);
