@@ -6,12 +6,10 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
-#include "core/sine.h"
+#include "core/lanes.h"
 #include "settings/settings.h"
 
 namespace {
-
-const double pi = 3.141592653589793;
 
 // A whole-sample count of `seconds` at `rate`, truncated toward zero and kept within
 // 0 ... limit, so that no setting can move a window outside the recording.
@@ -97,15 +95,8 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
         // The crossing lies f samples before sample i; correlate one 1200 Hz period
         // from it with a 1200 Hz and a 2400 Hz sine, both starting downwards.
         double f = (M - x[i]) / (x[i - 1] - x[i]);
-        double correlation1200 = 0.0, correlation2400 = 0.0;
-        // (j + f) * pi * 4 / P is exactly twice (j + f) * pi * 2 / P: scaling by two
-        // commutes with rounding, so one division serves both angles.
-        for (int j = 0; j < periodLength; ++j) {
-            double angle = (j + f) * pi * 2 / periodLength;
-            double deviation = x[i + j] - M;
-            correlation1200 = correlation1200 - portableSine(angle) * deviation;
-            correlation2400 = correlation2400 - portableSine(angle * 2) * deviation;
-        }
+        double correlation1200, correlation2400;
+        correlations(x + i, M, f, periodLength, &correlation1200, &correlation2400);
 
         if (correlation2400 < correlation1200 && minimumCorrelation < correlation1200) {
             if (awaitingStartBit)

@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
-#include "core/sine.h"
+#include "core/lanes.h"
 #include "settings/settings.h"
 
 namespace {
 
-const double pi = 3.141592653589793;
+// Samples of a cell computed together.
+const size_t blockLength = 256;
 const int silenceSamples = 5000;  // at 11025 samples a second; as long in time at others
 const int leaderCells = 4800;
 const int gapCells = 635;
@@ -38,26 +39,25 @@ void putSample(RecordingOutput* output, uint8_t sample)
     output->buffer[output->used++] = sample;
 }
 
-// 128.5 - a * v truncated toward zero. A ratio setting can push the wave past what a
-// byte holds; such samples are clipped, and one that is not a number rests at 128.
-uint8_t sampleFor(double level)
-{
-    if (level != level) return 128;
-    if (level < 0) return 0;
-    if (level >= 255) return 255;
-    return static_cast<uint8_t>(static_cast<int>(level));
-}
-
+// The times of a cell come one addition after another, as they always did; their
+// samples are computed in lanes, a block at a time, straight into the buffer.
 void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
 {
     double t = cellPhase;
     double e = x / 1200;
     double a = high ? 120 / conversionSettings.outputRatio : 120;
+    double frequency = high ? 4800 : 2400;
     const double step = samplePeriod();
+    double times[blockLength];
     while (t < e) {
-        double v = high ? portableSine(pi * t * 4800) : portableSine(t * pi * 2400);
-        putSample(output, sampleFor(128.5 - a * v));
-        t = t + step;
+        size_t n = 0;
+        for (; n < blockLength && t < e; ++n) {
+            times[n] = t;
+            t = t + step;
+        }
+        if (sizeof output->buffer - output->used < n) flushOutput(output);
+        waveSamples(times, n, frequency, a, output->buffer + output->used);
+        output->used += n;
     }
     cellPhase = t - e;
 }
