@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
+#include "core/decision_estimate.h"
 #include "core/lanes.h"
 #include "settings/settings.h"
 
@@ -84,39 +85,60 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     bool examineNextCrossing = true;
     uint32_t bytesWritten = 0;
     const double M = centreLevel;
+    const bool estimated = prepareEstimates(periodLength);
 
-    for (; i < count - 1 - periodLength; ++i) {
-        if (!(x[i - 1] > M && x[i] <= M)) continue;
-        if (!examineNextCrossing && !awaitingStartBit) {
-            examineNextCrossing = true;
-            continue;
+    // Crossings are found, and estimated, a batch at a time: neither depends on what the
+    // crossings before them decided, so the work of a batch overlaps.
+    // A whole sample lies above M exactly when it lies above floor(M); a level that is
+    // not a number has no crossings.
+    const int64_t end = M == M ? count - 1 - periodLength : i;
+    const int floorLevel = M == M ? static_cast<int>(std::floor(M)) : 0;
+    Crossing batch[longestBatch];
+    while (i < end) {
+        int found = 0;
+        for (; i < end && found < longestBatch; ++i) {
+            // The crossing lies f samples before sample i.
+            if (x[i - 1] > floorLevel && x[i] <= floorLevel)
+                batch[found++] = {i, (M - x[i]) / (x[i - 1] - x[i]), -1};
         }
+        if (estimated) settleDecisions(x, M, periodLength, minimumCorrelation, batch, found);
 
-        // The crossing lies f samples before sample i; correlate one 1200 Hz period
-        // from it with a 1200 Hz and a 2400 Hz sine, both starting downwards.
-        double f = (M - x[i]) / (x[i - 1] - x[i]);
-        double correlation1200, correlation2400;
-        correlations(x + i, M, f, periodLength, &correlation1200, &correlation2400);
+        for (int k = 0; k < found; ++k) {
+            if (!examineNextCrossing && !awaitingStartBit) {
+                examineNextCrossing = true;
+                continue;
+            }
 
-        if (correlation2400 < correlation1200 && minimumCorrelation < correlation1200) {
-            if (awaitingStartBit)
-                awaitingStartBit = false;
-            else
+            // Correlate one 1200 Hz period from the crossing with a 1200 Hz and a 2400 Hz
+            // sine, both starting downwards, where the estimate could not tell.
+            int settled = batch[k].settled;
+            if (settled < 0) {
+                double correlation1200, correlation2400;
+                correlations(x + batch[k].at, M, batch[k].f, periodLength, &correlation1200,
+                             &correlation2400);
+                settled = correlation2400 < correlation1200 && minimumCorrelation < correlation1200;
+            }
+
+            if (settled) {
+                if (awaitingStartBit)
+                    awaitingStartBit = false;
+                else
+                    bitMask = static_cast<uint8_t>(bitMask << 1);
+                examineNextCrossing = true;
+            } else if (!awaitingStartBit) {
+                byteValue |= bitMask;
                 bitMask = static_cast<uint8_t>(bitMask << 1);
-            examineNextCrossing = true;
-        } else if (!awaitingStartBit) {
-            byteValue |= bitMask;
-            bitMask = static_cast<uint8_t>(bitMask << 1);
-            examineNextCrossing = false;
-        }
+                examineNextCrossing = false;
+            }
 
-        if (bitMask == 0) {
-            std::fputc(byteValue, output);
-            ++bytesWritten;
-            bitMask = 1;
-            byteValue = 0;
-            awaitingStartBit = true;
-            examineNextCrossing = true;
+            if (bitMask == 0) {
+                std::fputc(byteValue, output);
+                ++bytesWritten;
+                bitMask = 1;
+                byteValue = 0;
+                awaitingStartBit = true;
+                examineNextCrossing = true;
+            }
         }
     }
 

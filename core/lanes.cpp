@@ -47,6 +47,17 @@ void correlationsOne(const uint8_t* x, double level, double f, int period,
     *correlation2400 = sum2400;
 }
 
+void estimateSumsOne(const uint8_t* x, double level, int period, const double* const* tables,
+                     double* sums)
+{
+    for (int k = 0; k < 5; ++k) sums[k] = 0;
+    for (int j = 0; j < period; ++j) {
+        double d = x[j] - level;
+        for (int k = 0; k < 4; ++k) sums[k] += d * tables[k][j];
+        sums[4] += d < 0 ? -d : d;
+    }
+}
+
 void waveSamplesOne(const double* t, size_t count, double frequency, double amplitude,
                     uint8_t* samples)
 {
@@ -134,6 +145,23 @@ void correlationsTwo(const uint8_t* x, double level, double f, int period,
     *correlation2400 = sum2400;
 }
 
+void estimateSumsTwo(const uint8_t* x, double level, int period, const double* const* tables,
+                     double* sums)
+{
+    __m128d total[5];
+    for (int k = 0; k < 5; ++k) total[k] = _mm_setzero_pd();
+    for (int j = 0; j < period; j += 2) {
+        // A lane past the period weighs nothing: its table entries are zero.
+        __m128d samples = _mm_set_pd(period - j >= 2 ? x[j + 1] : level, x[j]);
+        __m128d d = _mm_sub_pd(samples, _mm_set1_pd(level));
+        for (int k = 0; k < 4; ++k)
+            total[k] = _mm_add_pd(total[k], _mm_mul_pd(d, _mm_loadu_pd(tables[k] + j)));
+        total[4] = _mm_add_pd(total[4], _mm_andnot_pd(_mm_set1_pd(-0.0), d));
+    }
+    for (int k = 0; k < 5; ++k)
+        sums[k] = _mm_cvtsd_f64(total[k]) + _mm_cvtsd_f64(_mm_unpackhi_pd(total[k], total[k]));
+}
+
 void waveSamplesTwo(const double* t, size_t count, double frequency, double amplitude,
                     uint8_t* samples)
 {
@@ -199,6 +227,20 @@ void correlations(const uint8_t* x, double level, double f, int period,
     case TwoLanes: return correlationsTwo(x, level, f, period, correlation1200, correlation2400);
 #endif
     default: return correlationsOne(x, level, f, period, correlation1200, correlation2400);
+    }
+}
+
+void estimateSums(const uint8_t* x, double level, int period, const double* const* tables,
+                  double* sums)
+{
+    switch (laneWidth) {
+#ifdef HIBARION_AVX2
+    case FourLanes: return estimateSumsAvx2(x, level, period, tables, sums);
+#endif
+#ifdef __SSE2__
+    case TwoLanes: return estimateSumsTwo(x, level, period, tables, sums);
+#endif
+    default: return estimateSumsOne(x, level, period, tables, sums);
     }
 }
 

@@ -23,6 +23,13 @@ void portableSines(const double* x, double* sines, size_t count);
 void correlations(const uint8_t* x, double level, double f, int period,
                   double* correlation1200, double* correlation2400);
 
+// The sums of the decoder's estimates (core/decision_estimate.h), added in an order of
+// their own: with d_j = x[j] - level for j below period, sums[k] = the sum of
+// d_j * tables[k][j] for k below 4, and sums[4] = the sum of |d_j|. Each table holds
+// zeros from `period` up to a multiple of four.
+void estimateSums(const uint8_t* x, double level, int period, const double* const* tables,
+                  double* sums);
+
 // The encoder's samples at the times t[k]: 128.5 - amplitude * portableSine(t[k] * pi *
 // frequency) truncated to a byte, clipped to 0 ... 255, and 128 where it is not a number.
 void waveSamples(const double* t, size_t count, double frequency, double amplitude,

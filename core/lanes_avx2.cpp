@@ -5,6 +5,7 @@
 // Loads and stores are all unaligned: a Windows stack is not aligned for 256 bits.
 #include "core/lanes_avx2.h"
 
+#include <cstring>
 #include <immintrin.h>
 
 #include "core/sine.h"
@@ -85,15 +86,16 @@ inline void sineLanes(const double* x, double* sines)
 
 }  // namespace
 
-// Twelve at a time; the last few go through a padded group of twelve.
+// Twelve at a time, then four; the last few go through a padded group of four.
 void portableSinesAvx2(const double* x, double* sines, size_t count)
 {
     size_t k = 0;
     for (; k + group <= count; k += group) sineLanes<3>(x + k, sines + k);
+    for (; k + 4 <= count; k += 4) sineLanes<1>(x + k, sines + k);
     if (k < count) {
-        double padded[group] = {}, paddedSines[group];
+        double padded[4] = {0, 0, 0, 0}, paddedSines[4];
         for (size_t j = k; j < count; ++j) padded[j - k] = x[j];
-        sineLanes<3>(padded, paddedSines);
+        sineLanes<1>(padded, paddedSines);
         for (size_t j = k; j < count; ++j) sines[j] = paddedSines[j - k];
     }
 }
@@ -128,6 +130,34 @@ void correlationsAvx2(const uint8_t* x, double level, double f, int period,
     }
     *correlation1200 = sum1200;
     *correlation2400 = sum2400;
+}
+
+void estimateSumsAvx2(const uint8_t* x, double level, int period, const double* const* tables,
+                      double* sums)
+{
+    __m256d total[5];
+    for (int k = 0; k < 5; ++k) total[k] = _mm256_setzero_pd();
+    for (int j = 0; j < period; j += 4) {
+        int lanes = period - j < 4 ? period - j : 4;
+        int bytes = 0;
+        if (lanes == 4)
+            std::memcpy(&bytes, x + j, 4);
+        else
+            for (int b = 0; b < lanes; ++b) bytes |= x[j + b] << (8 * b);
+        __m256d samples = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+        __m256d d = _mm256_sub_pd(samples, _mm256_set1_pd(level));
+        // Lanes past the period weigh nothing: their table entries are zero.
+        if (lanes < 4) d = _mm256_and_pd(d, _mm256_castsi256_pd(_mm256_cmpgt_epi64(
+                                                _mm256_set1_epi64x(lanes), _mm256_set_epi64x(3, 2, 1, 0))));
+        for (int k = 0; k < 4; ++k)
+            total[k] = _mm256_add_pd(total[k], _mm256_mul_pd(d, _mm256_loadu_pd(tables[k] + j)));
+        total[4] = _mm256_add_pd(total[4], _mm256_andnot_pd(_mm256_set1_pd(-0.0), d));
+    }
+    for (int k = 0; k < 5; ++k) {
+        double lane[4];
+        _mm256_storeu_pd(lane, total[k]);
+        sums[k] = (lane[0] + lane[1]) + (lane[2] + lane[3]);
+    }
 }
 
 void waveSamplesAvx2(const double* t, size_t count, double frequency, double amplitude,
