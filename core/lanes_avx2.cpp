@@ -146,9 +146,13 @@ void estimateSumsAvx2(const uint8_t* x, double level, int period, const double* 
             for (int b = 0; b < lanes; ++b) bytes |= x[j + b] << (8 * b);
         __m256d samples = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
         __m256d d = _mm256_sub_pd(samples, _mm256_set1_pd(level));
-        // Lanes past the period weigh nothing: their table entries are zero.
-        if (lanes < 4) d = _mm256_and_pd(d, _mm256_castsi256_pd(_mm256_cmpgt_epi64(
-                                                _mm256_set1_epi64x(lanes), _mm256_set_epi64x(3, 2, 1, 0))));
+        // Lanes past the period weigh nothing: their table entries are zero, and their
+        // deviations are cleared here.
+        if (lanes < 4) {
+            __m256i inPeriod =
+                _mm256_cmpgt_epi64(_mm256_set1_epi64x(lanes), _mm256_set_epi64x(3, 2, 1, 0));
+            d = _mm256_and_pd(d, _mm256_castsi256_pd(inPeriod));
+        }
         for (int k = 0; k < 4; ++k)
             total[k] = _mm256_add_pd(total[k], _mm256_mul_pd(d, _mm256_loadu_pd(tables[k] + j)));
         total[4] = _mm256_add_pd(total[4], _mm256_andnot_pd(_mm256_set1_pd(-0.0), d));
