@@ -170,7 +170,12 @@ void waveSamplesAvx2(const double* t, size_t count, double frequency, double amp
     double angles[chunk], sines[chunk];
     for (size_t start = 0; start < count; start += chunk) {
         size_t length = count - start < chunk ? count - start : chunk;
-        for (size_t k = 0; k < length; ++k) angles[k] = t[start + k] * pi * frequency;
+        size_t k = 0;
+        for (; k + 4 <= length; k += 4)
+            _mm256_storeu_pd(angles + k, _mm256_mul_pd(_mm256_mul_pd(_mm256_loadu_pd(t + start + k),
+                                                                     _mm256_set1_pd(pi)),
+                                                       _mm256_set1_pd(frequency)));
+        for (; k < length; ++k) angles[k] = t[start + k] * pi * frequency;
         portableSinesAvx2(angles, sines, length);
         for (size_t k = length; k % 4 != 0; ++k) sines[k] = 0;
         for (size_t k = 0; k < length; k += 4) {
@@ -186,9 +191,11 @@ void waveSamplesAvx2(const double* t, size_t count, double frequency, double amp
                                      _mm256_cmp_pd(level, level, _CMP_UNORD_Q));
             __m128i words = _mm_packus_epi32(_mm256_cvttpd_epi32(level), _mm_setzero_si128());
             int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, _mm_setzero_si128()));
-            size_t lanes = length - k < 4 ? length - k : 4;
-            for (size_t b = 0; b < lanes; ++b)
-                samples[start + k + b] = static_cast<uint8_t>(bytes >> (8 * b));
+            if (length - k >= 4)
+                std::memcpy(samples + start + k, &bytes, 4);
+            else
+                for (size_t b = 0; b < length - k; ++b)
+                    samples[start + k + b] = static_cast<uint8_t>(bytes >> (8 * b));
         }
     }
 }
