@@ -94,13 +94,12 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     const int64_t end = M == M ? count - 1 - periodLength : i;
     const int floorLevel = M == M ? static_cast<int>(std::floor(M)) : 0;
     Crossing batch[longestBatch];
+    int64_t at[longestBatch];
     while (i < end) {
-        int found = 0;
-        for (; i < end && found < longestBatch; ++i) {
-            // The crossing lies f samples before sample i.
-            if (x[i - 1] > floorLevel && x[i] <= floorLevel)
-                batch[found++] = {i, (M - x[i]) / (x[i - 1] - x[i]), -1};
-        }
+        int found = findCrossings(x, i, end, floorLevel, at, longestBatch, &i);
+        // Each crossing lies f samples before its sample.
+        for (int k = 0; k < found; ++k)
+            batch[k] = {at[k], (M - x[at[k]]) / (x[at[k] - 1] - x[at[k]]), -1};
         if (estimated) settleDecisions(x, M, periodLength, minimumCorrelation, batch, found);
 
         for (int k = 0; k < found; ++k) {

@@ -47,6 +47,17 @@ void correlationsOne(const uint8_t* x, double level, double f, int period,
     *correlation2400 = sum2400;
 }
 
+int findCrossingsOne(const uint8_t* x, int64_t from, int64_t end, int level, int64_t* at,
+                     int most, int64_t* next)
+{
+    int found = 0;
+    int64_t i = from;
+    for (; i < end && found < most; ++i)
+        if (x[i - 1] > level && x[i] <= level) at[found++] = i;
+    *next = i;
+    return found;
+}
+
 void estimateSumsOne(const uint8_t* x, double level, int period, const double* const* tables,
                      double* sums)
 {
@@ -145,6 +156,36 @@ void correlationsTwo(const uint8_t* x, double level, double f, int period,
     *correlation2400 = sum2400;
 }
 
+// Sixteen samples at a time: x > level is max(x, level + 1) == x, x <= level is
+// min(x, level) == x.
+int findCrossingsSixteen(const uint8_t* x, int64_t from, int64_t end, int level, int64_t* at,
+                         int most, int64_t* next)
+{
+    if (level > 254) return findCrossingsOne(x, from, end, level, at, most, next);
+    const __m128i above = _mm_set1_epi8(static_cast<char>(level + 1));
+    const __m128i atMost = _mm_set1_epi8(static_cast<char>(level));
+    int found = 0;
+    int64_t i = from;
+    for (; end - i >= 16 && found < most; i += 16) {
+        __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i - 1));
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+        __m128i wasAbove = _mm_cmpeq_epi8(_mm_max_epu8(before, above), before);
+        __m128i isAtMost = _mm_cmpeq_epi8(_mm_min_epu8(here, atMost), here);
+        unsigned crossings = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(wasAbove, isAtMost)));
+        for (; crossings != 0; crossings &= crossings - 1) {
+            at[found++] = i + __builtin_ctz(crossings);
+            if (found == most) {
+                *next = at[found - 1] + 1;
+                return found;
+            }
+        }
+    }
+    int64_t rest;
+    found += findCrossingsOne(x, i, end, level, at + found, most - found, &rest);
+    *next = rest;
+    return found;
+}
+
 void estimateSumsTwo(const uint8_t* x, double level, int period, const double* const* tables,
                      double* sums)
 {
@@ -228,6 +269,15 @@ void correlations(const uint8_t* x, double level, double f, int period,
 #endif
     default: return correlationsOne(x, level, f, period, correlation1200, correlation2400);
     }
+}
+
+int findCrossings(const uint8_t* x, int64_t from, int64_t end, int level, int64_t* at,
+                  int most, int64_t* next)
+{
+#ifdef __SSE2__
+    if (laneWidth != OneLane) return findCrossingsSixteen(x, from, end, level, at, most, next);
+#endif
+    return findCrossingsOne(x, from, end, level, at, most, next);
 }
 
 void estimateSums(const uint8_t* x, double level, int period, const double* const* tables,

@@ -15,6 +15,12 @@ bool laneWidthRuns(LaneWidth width);
 // sines[k] = portableSine(x[k]) for every k below count.
 void portableSines(const double* x, double* sines, size_t count);
 
+// The decoder's crossings of `level` (a whole number): the samples i from `from` up to
+// `end` with x[i - 1] > level >= x[i], in order. Up to `most` of them go into `at`, and
+// *next becomes the sample after the last one looked at; returns how many were found.
+int findCrossings(const uint8_t* x, int64_t from, int64_t end, int level, int64_t* at,
+                  int most, int64_t* next);
+
 // The decoder's two correlations of one period from the crossing at x[0]: with
 // a = (j + f) * pi * 2 / period and d = x[j] - level, from 0 for j = 0 ... period - 1,
 //   correlation1200 = correlation1200 - portableSine(a) * d,

@@ -64,6 +64,34 @@ TEST(Lanes, SinesEqualPortableSineBitForBit)
     });
 }
 
+TEST(Lanes, CrossingsEqualTheOneLaneScan)
+{
+    std::mt19937 random(7);
+    std::vector<uint8_t> x(3000);
+    for (uint8_t& b : x) b = static_cast<uint8_t>(120 + random() % 17);
+    x[100] = 255;
+    x[101] = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        int level = trial % 3 == 0 ? static_cast<int>(random() % 256) : 120 + trial % 17;
+        int64_t from = 1 + random() % 200, end = from + random() % 2800;
+        int most = 1 + trial % 40;
+        laneWidth = OneLane;
+        std::vector<int64_t> expected(most), at(most);
+        int64_t expectedNext, next;
+        int expectedFound = findCrossings(x.data(), from, end, level, expected.data(), most,
+                                          &expectedNext);
+        forEachLaneWidth([&] {
+            ASSERT_EQ(findCrossings(x.data(), from, end, level, at.data(), most, &next),
+                      expectedFound);
+            ASSERT_EQ(next, expectedNext);
+            at.resize(expectedFound);
+            expected.resize(expectedFound);
+            ASSERT_EQ(at, expected);
+            at.resize(most);
+        });
+    }
+}
+
 TEST(Lanes, CorrelationsAndSamplesEqualTheOneLaneCode)
 {
     std::mt19937 random(5);
