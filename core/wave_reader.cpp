@@ -1,5 +1,6 @@
 #include "core/wave_reader.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,20 +38,21 @@ uint32_t uint32At(const uint8_t* b)
     return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
-// A recording of many megabytes is read into fresh memory, and a page fault for every
-// 4 KiB of it costs more than the copy; on Linux the block asks for huge pages instead.
-void preferLargePages(uint8_t* block, size_t size)
+// The block for the samples, released with free. A recording of megabytes is read into
+// fresh memory, and a page fault for every 4 KiB of it costs more than the copy; on Linux
+// such a block is laid on whole 2 MiB pages and asks for huge pages.
+uint8_t* allocateSamples(uint32_t size)
 {
 #ifdef __linux__
-    const uintptr_t page = 4096;
-    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
-    uintptr_t end = reinterpret_cast<uintptr_t>(block) + size;
-    if (size >= (size_t(1) << 21) && start < end)
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)size;
+    const uint64_t hugePage = uint64_t(1) << 21;
+    uint64_t rounded = (uint64_t(size) + hugePage - 1) & ~(hugePage - 1);
+    void* block;
+    if (size >= hugePage && rounded <= SIZE_MAX && posix_memalign(&block, hugePage, rounded) == 0) {
+        madvise(block, rounded, MADV_HUGEPAGE);
+        return static_cast<uint8_t*>(block);
+    }
 #endif
+    return static_cast<uint8_t*>(std::malloc(size ? size : 1));
 }
 
 // Reads and drops `size` bytes; false when the file ends first.
@@ -110,11 +112,10 @@ int readWaveFile(FILE* stream)
     }
 
     releaseLoadedData();
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(dataSize ? dataSize : 1));
+    uint8_t* block = allocateSamples(dataSize);
     if (!block) return OutOfMemory;
     loadedDataSlot.data = block;
     loadedDataSlot.held = 1;
-    preferLargePages(block, dataSize);
     if (!readExactly(stream, block, dataSize)) {
         releaseLoadedData();
         return DataTruncated;
