@@ -87,12 +87,13 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     const double M = centreLevel;
     const bool estimated = prepareEstimates(periodLength);
 
-    // Crossings are found, and estimated, a batch at a time: neither depends on what the
-    // crossings before them decided, so the work of a batch overlaps.
     // A whole sample lies above M exactly when it lies above floor(M); a level that is
     // not a number has no crossings.
     const int64_t end = M == M ? count - 1 - periodLength : i;
     const int floorLevel = M == M ? static_cast<int>(std::floor(M)) : 0;
+
+    // Crossings are found, and estimated, a batch at a time: neither depends on what the
+    // crossings before them decided, so the work of a batch overlaps.
     Crossing batch[longestBatch];
     int64_t at[longestBatch];
     while (i < end) {
