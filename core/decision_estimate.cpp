@@ -52,7 +52,12 @@ void settleDecisions(const uint8_t* x, double level, int period, double minimumC
         const double* phaseSines = sines + 4 * k;
         double estimate1200 = -(sums[0] * phaseSines[1] + sums[1] * phaseSines[0]);
         double estimate2400 = -(sums[2] * phaseSines[3] + sums[3] * phaseSines[2]);
-        // Each of the four values, exact or estimated, lies within `margin` of the true one.
+        // Each of the four values, exact or estimated, lies within `margin` of the true
+        // one. Per unit of sum |d_j|: a sine of the exact sums is within 1e-15 of the sine
+        // of its angle, that angle (below 8 pi, four roundings) within 2e-14 of the true
+        // one, and each product and addition rounds by at most 2^-53 of the terms so far,
+        // P of them; the tables, phases and products of the estimate err alike. That is
+        // below 5e-14 + 3e-16 P; the margin takes 1e-9 + 1e-13 P.
         double margin = sums[4] * (1e-9 + 1e-13 * period);
 
         int& settled = crossings[k].settled;
