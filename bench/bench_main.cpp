@@ -1,26 +1,43 @@
-// Throughput of the two conversions on synthetic tapes, single thread:
-//   decoding a 10-minute recording at 44100 and at 11025 samples a second;
-//   encoding a 32 KB tape image at slowness 16.0 (about 58 million samples).
+// The conversions against their yardsticks, each a whole process, side by side in one
+// run with the pairs alternated so that a busy machine slows both alike:
+//   decoding the recording of a 20,000-byte tape image at 11025 and at 44100 samples a
+//   second with `hibarion FILE`, against minimodem receiving the same file (Bell 202
+//   tones at 1200 baud) when it is installed;
+//   encoding a 32 KB tape image at slowness 16.0, against writing as many bytes from
+//   /dev/zero with `head -c N`, the cost of merely writing the recording.
+// Each figure is the median of the runs, as elapsed time and as processor time (user
+// plus system); a ratio above 1 is the peer's time over hibarion's. The program is
+// copied with its settings file into a scratch folder under $TMPDIR (or /tmp).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <random>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-#include "core/decoder.h"
-#include "core/encoder.h"
-#include "core/loaded_data.h"
 #include "settings/settings.h"
 #include "tools/signal_synthesis.h"
 
+extern char** environ;
+
 namespace {
 
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+const int Runs = 5;
+const size_t DecodedImageBytes = 20000;
+const size_t EncodedImageBytes = 32768;
+
+struct Timing {
+    double elapsed;
+    double processor;
+};
 
 std::vector<uint8_t> randomImage(size_t size, unsigned seed)
 {
@@ -30,69 +47,165 @@ std::vector<uint8_t> randomImage(size_t size, unsigned seed)
     return image;
 }
 
-void holdInSlot(const std::vector<uint8_t>& bytes, uint32_t rate)
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    releaseLoadedData();
-    loadedDataSlot.data = static_cast<uint8_t*>(std::malloc(bytes.size() + 1));
-    std::memcpy(loadedDataSlot.data, bytes.data(), bytes.size());
-    loadedDataSlot.held = 1;
-    loadedDataSlot.count = static_cast<uint32_t>(bytes.size());
-    loadedDataSlot.format = {1, 1, rate, rate, 1, 8, 0};
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
-std::string scratchName(const char* leaf)
+bool copyProgram(const std::string& from, const std::string& to)
 {
-    const char* base = std::getenv("TMPDIR");
-    return std::string(base && *base ? base : "/tmp") + "/" + leaf;
+    FILE* file = std::fopen(from.c_str(), "rb");
+    if (!file) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t block[1 << 16];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    std::fclose(file);
+    return writeFile(to, bytes) && chmod(to.c_str(), 0755) == 0;
 }
 
-void benchDecode(int rate, const std::string& folder)
+bool onPath(const std::string& program)
 {
-    // 100 bytes a second at factor 1.0: 59,900 bytes fill ten minutes with the leader.
-    std::vector<uint8_t> samples = synthesizeTapeSignal(randomImage(59900, 7), rate);
-    holdInSlot(samples, static_cast<uint32_t>(rate));
-    std::string name = folder + "bench.wav";
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        auto start = std::chrono::steady_clock::now();
-        decodeRecording(nullptr, name.c_str());
-        double seconds = secondsSince(start);
-        if (seconds < best) best = seconds;
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::string candidate = folders.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
     }
-    double recorded = static_cast<double>(samples.size()) / rate;
-    std::printf("decode %5d Hz: %.1f s of recording in %.3f s: %.1f M samples/s, %.0f x real time\n",
-                rate, recorded, best, samples.size() / best / 1e6, recorded / best);
+    return false;
 }
 
-void benchEncode(const std::string& folder)
+// Runs `arguments` (searched on PATH) with standard output into `output`, or into
+// /dev/null when it is empty, and waits for it. Elapsed from spawn to exit; processor
+// time as the kernel accounts the child. Negative when it could not run or failed.
+Timing run(const std::vector<std::string>& arguments, const std::string& output = "")
 {
-    holdInSlot(randomImage(32768, 11), 11025);
-    loadedDataSlot.format = {1, 1, 11025, 11025, 1, 8, 0};
+    std::vector<std::string> copies(arguments);
+    std::vector<char*> argv;
+    for (std::string& argument : copies) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.empty() ? "/dev/null" : output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    auto start = std::chrono::steady_clock::now();
+    pid_t child;
+    int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return {-1, -1};
+    int status;
+    struct rusage usage;
+    if (wait4(child, &status, 0, &usage) != child) return {-1, -1};
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {-1, -1};
+    double processor = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 +
+                       usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
+    return {elapsed, processor};
+}
+
+Timing median(std::vector<Timing> timings)
+{
+    auto middle = [&](double Timing::*field) {
+        std::vector<double> values;
+        for (const Timing& timing : timings) values.push_back(timing.*field);
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    return {middle(&Timing::elapsed), middle(&Timing::processor)};
+}
+
+// Alternates the two commands Runs times; false when either failed.
+bool comparePair(const char* work, const std::vector<std::string>& ours,
+                 const std::vector<std::string>& peer, const std::string& peerOutput,
+                 const char* peerName, const char* goal)
+{
+    std::vector<Timing> ourTimes, peerTimes;
+    for (int k = 0; k < Runs; ++k) {
+        ourTimes.push_back(run(ours));
+        if (!peer.empty()) peerTimes.push_back(run(peer, peerOutput));
+        if (ourTimes.back().elapsed < 0 || (!peer.empty() && peerTimes.back().elapsed < 0))
+            return false;
+    }
+    Timing our = median(ourTimes);
+    std::printf("%-34s hibarion %6.3f s (processor %6.3f s)", work, our.elapsed, our.processor);
+    if (peer.empty()) {
+        std::printf("   %s not installed\n", peerName);
+        return true;
+    }
+    Timing other = median(peerTimes);
+    std::printf("   %s %6.3f s (%6.3f s)   ratio %5.2f (processor %5.2f)   goal %s\n", peerName,
+                other.elapsed, other.processor, other.elapsed / our.elapsed,
+                other.processor / our.processor, goal);
+    return true;
+}
+
+long long fileSize(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+bool measure(const std::string& folder)
+{
+    // The copy finds its settings file beside itself: listings off, slowness 16.0.
+    std::string program = folder + "hibarion";
+    if (!copyProgram(HIBARION_FRONT_END, program)) return false;
+    std::snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder.c_str());
+    setDefaultSettings();
     conversionSettings.outputSlowness = 16.0;
-    std::string name = folder + "bench.p6";
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        auto start = std::chrono::steady_clock::now();
-        encodeTapeImage(nullptr, name.c_str());
-        double seconds = secondsSince(start);
-        if (seconds < best) best = seconds;
+    conversionSettings.basicListing = 0;
+    if (!saveSettings()) return false;
+
+    bool peer = onPath("minimodem");
+    std::vector<uint8_t> image = randomImage(DecodedImageBytes, 7);
+    for (int rate : {11025, 44100}) {
+        std::string recording = folder + "tape" + std::to_string(rate) + ".wav";
+        if (!writeFile(recording, makeWaveFile(synthesizeTapeSignal(image, rate), rate)))
+            return false;
+        std::vector<std::string> minimodem;
+        if (peer)
+            minimodem = {"minimodem", "--rx", "-q", "-f", recording, "--mark", "2400",
+                         "--space", "1200", "--startbits", "1", "--stopbits", "3", "1200"};
+        std::string work = "decode 20,000 bytes at " + std::to_string(rate) + " Hz";
+        if (!comparePair(work.c_str(), {program, recording}, minimodem, "", "minimodem",
+                         "8 or more"))
+            return false;
     }
-    uint64_t samples = countRecordingSamples(32768, 16.0);
-    std::printf("encode 32 KB at 16.0: %llu samples written in %.3f s (%.1f M samples/s)\n",
-                static_cast<unsigned long long>(samples), best, samples / best / 1e6);
-    conversionSettings.outputSlowness = 1.0;
+
+    std::string tapeImage = folder + "image.p6";
+    if (!writeFile(tapeImage, randomImage(EncodedImageBytes, 11))) return false;
+    std::string written = folder + "image_.wav";
+    if (run({program, tapeImage}).elapsed < 0) return false;
+    std::string bytes = std::to_string(fileSize(written));
+    return comparePair("encode 32 KB at slowness 16.0", {program, tapeImage},
+                       {"head", "-c", bytes, "/dev/zero"}, folder + "zero.wav", "/dev/zero",
+                       "0.67 or more");
 }
 
 }  // namespace
 
 int main()
 {
-    std::string folder = scratchName("");
-    benchDecode(44100, folder);
-    benchDecode(11025, folder);
-    benchEncode(folder);
-    std::remove((folder + "bench.P6").c_str());
-    std::remove((folder + "bench_.wav").c_str());
-    releaseLoadedData();
-    return 0;
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hibarion-bench-XXXXXX";
+    if (!mkdtemp(&pattern[0])) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    std::string folder = pattern + "/";
+    std::printf("%d runs of each, medians; ratio = the other's time / hibarion's\n", Runs);
+    bool measured = measure(folder);
+    for (const char* leaf : {"hibarion", "Hibarion.ini", "tape11025.wav", "tape11025.P6",
+                             "tape44100.wav", "tape44100.P6", "image.p6", "image_.wav", "zero.wav"})
+        std::remove((folder + leaf).c_str());
+    rmdir(pattern.c_str());
+    if (!measured) std::fputs("a measurement failed\n", stderr);
+    return measured ? 0 : 1;
 }

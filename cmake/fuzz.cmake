@@ -46,12 +46,18 @@ endforeach()
 # The sample loops of the conversions compare computed levels and counts, never input
 # bytes, and tracing those comparisons took over half of every run; the loaders keep it.
 set_source_files_properties(${CMAKE_BINARY_DIR}/cp932/core/sine.cpp
+                            ${CMAKE_BINARY_DIR}/cp932/core/lanes.cpp
                             ${CMAKE_BINARY_DIR}/cp932/core/encoder.cpp
                             ${CMAKE_BINARY_DIR}/cp932/core/decoder.cpp
                             PROPERTIES COMPILE_OPTIONS -fno-sanitize-coverage=trace-cmp)
 
 add_library(hibarion_fuzz_core STATIC ${HIBARION_ESCAPED_SOURCES})
 target_include_directories(hibarion_fuzz_core PUBLIC ${CMAKE_SOURCE_DIR})
+if(HIBARION_AVX2)
+  set_source_files_properties(${CMAKE_BINARY_DIR}/cp932/core/lanes_avx2.cpp PROPERTIES
+                              COMPILE_OPTIONS "-fno-sanitize-coverage=trace-cmp;${HIBARION_AVX2_OPTIONS}")
+  target_compile_definitions(hibarion_fuzz_core PUBLIC HIBARION_AVX2)
+endif()
 set_property(TARGET hibarion_fuzz_core PROPERTY COMPILE_OPTIONS
              ${HIBARION_FUZZ_WARNINGS} ${HIBARION_SANITIZERS} -fsanitize=fuzzer-no-link)
 

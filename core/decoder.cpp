@@ -6,13 +6,12 @@
 #include <cstring>
 
 #include "core/loaded_data.h"
+#include "core/decision_estimate.h"
+#include "core/lanes.h"
 #include "core/output_folder.h"
-#include "core/sine.h"
 #include "settings/settings.h"
 
 namespace {
-
-const double pi = 3.141592653589793;
 
 // A whole-sample count of `seconds` at `rate`, truncated toward zero and kept within
 // 0 ... limit, so that no setting can move a window outside the recording.
@@ -87,47 +86,65 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     bool examineNextCrossing = true;
     uint32_t bytesWritten = 0;
     const double M = centreLevel;
+    const bool estimated = prepareEstimates(periodLength);
 
-    for (; i < count - 1 - periodLength; ++i) {
-        if (i % 65536 == 0) reportProgress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
-        if (!(x[i - 1] > M && x[i] <= M)) continue;
-        if (!examineNextCrossing && !awaitingStartBit) {
-            examineNextCrossing = true;
-            continue;
+    // A whole sample lies above M exactly when it lies above floor(M); a level that is
+    // not a number has no crossings.
+    const int64_t end = M == M ? count - 1 - periodLength : i;
+    const int floorLevel = M == M ? static_cast<int>(std::floor(M)) : 0;
+
+    // Crossings are found, and estimated, a batch at a time: neither depends on what the
+    // crossings before them decided, so the work of a batch overlaps.
+    Crossing batch[longestBatch];
+    int64_t at[longestBatch];
+    int64_t nextProgress = 0;
+    while (i < end) {
+        if (i >= nextProgress) {
+            reportProgress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
+            nextProgress = i + 65536;
         }
+        int found = findCrossings(x, i, end, floorLevel, at, longestBatch, &i);
+        // Each crossing lies f samples before its sample.
+        for (int k = 0; k < found; ++k)
+            batch[k] = {at[k], (M - x[at[k]]) / (x[at[k] - 1] - x[at[k]]), -1};
+        if (estimated) settleDecisions(x, M, periodLength, minimumCorrelation, batch, found);
 
-        // The crossing lies f samples before sample i; correlate one 1200 Hz period
-        // from it with a 1200 Hz and a 2400 Hz sine, both starting downwards.
-        double f = (M - x[i]) / (x[i - 1] - x[i]);
-        double correlation1200 = 0.0, correlation2400 = 0.0;
-        // (j + f) * pi * 4 / P is exactly twice (j + f) * pi * 2 / P: scaling by two
-        // commutes with rounding, so one division serves both angles.
-        for (int j = 0; j < periodLength; ++j) {
-            double angle = (j + f) * pi * 2 / periodLength;
-            double deviation = x[i + j] - M;
-            correlation1200 = correlation1200 - portableSine(angle) * deviation;
-            correlation2400 = correlation2400 - portableSine(angle * 2) * deviation;
-        }
+        for (int k = 0; k < found; ++k) {
+            if (!examineNextCrossing && !awaitingStartBit) {
+                examineNextCrossing = true;
+                continue;
+            }
 
-        if (correlation2400 < correlation1200 && minimumCorrelation < correlation1200) {
-            if (awaitingStartBit)
-                awaitingStartBit = false;
-            else
+            // Correlate one 1200 Hz period from the crossing with a 1200 Hz and a 2400 Hz
+            // sine, both starting downwards, where the estimate could not tell.
+            int settled = batch[k].settled;
+            if (settled < 0) {
+                double correlation1200, correlation2400;
+                correlations(x + batch[k].at, M, batch[k].f, periodLength, &correlation1200,
+                             &correlation2400);
+                settled = correlation2400 < correlation1200 && minimumCorrelation < correlation1200;
+            }
+
+            if (settled) {
+                if (awaitingStartBit)
+                    awaitingStartBit = false;
+                else
+                    bitMask = static_cast<uint8_t>(bitMask << 1);
+                examineNextCrossing = true;
+            } else if (!awaitingStartBit) {
+                byteValue |= bitMask;
                 bitMask = static_cast<uint8_t>(bitMask << 1);
-            examineNextCrossing = true;
-        } else if (!awaitingStartBit) {
-            byteValue |= bitMask;
-            bitMask = static_cast<uint8_t>(bitMask << 1);
-            examineNextCrossing = false;
-        }
+                examineNextCrossing = false;
+            }
 
-        if (bitMask == 0) {
-            std::fputc(byteValue, output);
-            ++bytesWritten;
-            bitMask = 1;
-            byteValue = 0;
-            awaitingStartBit = true;
-            examineNextCrossing = true;
+            if (bitMask == 0) {
+                std::fputc(byteValue, output);
+                ++bytesWritten;
+                bitMask = 1;
+                byteValue = 0;
+                awaitingStartBit = true;
+                examineNextCrossing = true;
+            }
         }
     }
 

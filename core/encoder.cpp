@@ -2,21 +2,24 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "core/loaded_data.h"
+#include "core/lanes.h"
 #include "core/output_folder.h"
-#include "core/sine.h"
 #include "settings/settings.h"
 
 namespace {
 
-const double pi = 3.141592653589793;
+// Samples of a cell computed together.
+const size_t blockLength = 256;
 const int silenceSamples = 5000;  // at 11025 samples a second; as long in time at others
 const int leaderCells = 4800;
 const int gapCells = 635;
 const int trailerCells = 59;
 const int cellsPerByte = 12;  // 1, 1, 1, 0, then the eight bits from the lowest
 const uint32_t headerBlockBytes = 16;
+const int headerLength = 44;  // of the WAV file
 
 // The sample clock: 9.070294784580499e-05 s at 11025 samples a second. Division is
 // correctly rounded, so the period computed here equals the constant 1.0 / 11025.
@@ -30,6 +33,7 @@ void flushOutput(RecordingOutput* output)
 {
     if (output->used && std::fwrite(output->buffer, 1, output->used, output->file) != output->used)
         output->failed = true;
+    output->handed += output->used;
     output->used = 0;
 }
 
@@ -39,26 +43,25 @@ void putSample(RecordingOutput* output, uint8_t sample)
     output->buffer[output->used++] = sample;
 }
 
-// 128.5 - a * v truncated toward zero. A ratio setting can push the wave past what a
-// byte holds; such samples are clipped, and one that is not a number rests at 128.
-uint8_t sampleFor(double level)
-{
-    if (level != level) return 128;
-    if (level < 0) return 0;
-    if (level >= 255) return 255;
-    return static_cast<uint8_t>(static_cast<int>(level));
-}
-
+// The times of a cell come one addition after another, as they always did; their
+// samples are computed in lanes, a block at a time, straight into the buffer.
 void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
 {
     double t = cellPhase;
     double e = x / 1200;
     double a = high ? 120 / conversionSettings.outputRatio : 120;
+    double frequency = high ? 4800 : 2400;
     const double step = samplePeriod();
+    double times[blockLength];
     while (t < e) {
-        double v = high ? portableSine(pi * t * 4800) : portableSine(t * pi * 2400);
-        putSample(output, sampleFor(128.5 - a * v));
-        t = t + step;
+        size_t n = 0;
+        for (; n < blockLength && t < e; ++n) {
+            times[n] = t;
+            t = t + step;
+        }
+        if (sizeof output->buffer - output->used < n) flushOutput(output);
+        waveSamples(times, n, frequency, a, output->buffer + output->used);
+        output->used += n;
     }
     cellPhase = t - e;
 }
@@ -95,7 +98,7 @@ void putUint16(uint8_t* at, uint16_t value)
 
 void writeHeader(RecordingOutput* output, uint32_t sampleCount, const WaveFormat& format)
 {
-    uint8_t header[44];
+    uint8_t header[headerLength];
     std::memcpy(header, "RIFF", 4);
     putUint32(header + 4, sampleCount + 36);
     std::memcpy(header + 8, "WAVEfmt ", 8);
@@ -151,6 +154,31 @@ double leastSamples(uint64_t cells, double x)
     return perCell > 0 ? perCell * static_cast<double>(cells - 1) : 0;
 }
 
+// A sure upper bound on the samples of `cells` cells of factor x in a row, infinite when
+// none is at hand. Each cell starts at or after its beginning, and while t < e a step
+// adds at least samplePeriod - (e + samplePeriod) * 2^-53 to t, so a cell holds at most
+// e / that + 1 samples; the factor and the second extra sample cover the rounding here.
+double mostSamples(uint64_t cells, double x)
+{
+    const double infinity = std::numeric_limits<double>::infinity();
+    double e = x / 1200;
+    if (e != e) return infinity;
+    if (e <= 0 || cells == 0) return 0;
+    double step = samplePeriod();
+    double leastStep = step - (e + step) * 0x1p-53;
+    if (!(leastStep > 0)) return infinity;
+    return (e / leastStep * (1 + 1e-9) + 2) * static_cast<double>(cells);
+}
+
+// True when the recording of an image surely fits a header, without counting it.
+bool surelyFits(uint32_t imageBytes, double slowness)
+{
+    uint64_t slowCells = uint64_t(imageBytes) * cellsPerByte + gapCells;
+    double most = 2.0 * silenceLength() + mostSamples(leaderCells, 1.0) +
+                  mostSamples(slowCells, slowness) + mostSamples(trailerCells, 1.0);
+    return most < static_cast<double>(largestSampleCount);
+}
+
 }  // namespace
 
 uint32_t outputSampleRate = 11025;
@@ -196,11 +224,18 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     const double slowness = conversionSettings.outputSlowness;
 
     showWaitCursor();
-    uint64_t sampleCount = countRecordingSamples(image.count, slowness);
-    if (sampleCount > largestSampleCount) {
-        showArrowCursor();
-        showMessage(window, "%s は大きすぎます。", tapeImagePath);
-        return 0;
+    // The header holds the sample count. A recording that surely fits a header and goes
+    // to a file that can be sought back is counted as it is written, and its header
+    // written again at the end; any other is counted first, by the same steps.
+    bool countedFirst = !surelyFits(image.count, slowness);
+    uint64_t sampleCount = 0;
+    if (countedFirst) {
+        sampleCount = countRecordingSamples(image.count, slowness);
+        if (sampleCount > largestSampleCount) {
+            showArrowCursor();
+            showMessage(window, "%s は大きすぎます。", tapeImagePath);
+            return 0;
+        }
     }
 
     std::string outputName = recordingNameFor(tapeImagePath);
@@ -212,7 +247,12 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
         showMessage(window, "%s は書き込めません", outputName.c_str());
         return 0;
     }
+    if (!countedFirst && std::fseek(output.file, 0, SEEK_SET) != 0) {
+        countedFirst = true;
+        sampleCount = countRecordingSamples(image.count, slowness);
+    }
     output.failed = false;
+    output.handed = 0;
     output.used = 0;
 
     WaveFormat format = loadedDataSlot.format;
@@ -232,8 +272,14 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     }
     for (int c = 0; c < trailerCells; ++c) writeHighCell(cellPhase, &output, 1.0);
     writeSilence(&output);
-
     flushOutput(&output);
+
+    if (!countedFirst) {
+        sampleCount = output.handed - headerLength;
+        if (std::fseek(output.file, 0, SEEK_SET) != 0) output.failed = true;
+        writeHeader(&output, static_cast<uint32_t>(sampleCount), format);
+        flushOutput(&output);
+    }
     bool failed = output.failed || std::ferror(output.file) != 0;
     failed = std::fclose(output.file) != 0 || failed;
     output.file = nullptr;

@@ -13,7 +13,8 @@ std::string recordingNameFor(const char* tapeImagePath);
 // the file in large blocks.
 struct RecordingOutput {
     FILE* file;
-    bool failed;  // a write to the file came up short
+    bool failed;      // a write to the file came up short
+    uint64_t handed;  // bytes handed to the file so far
     size_t used;
     uint8_t buffer[1 << 16];
 };

@@ -1,6 +1,8 @@
 #include <limits>
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <utility>
 #include <unistd.h>
 
@@ -69,6 +71,23 @@ TEST_F(Encoder, SampleCountsAndSizesOfTheRecording)
         EXPECT_EQ(uint32At(wav, 4), c.samples + 36);
         EXPECT_EQ(uint32At(wav, 40), c.samples);
     }
+}
+
+// A recording that goes where it cannot be sought back, here a pipe, is counted before
+// it is written; its bytes are those of the file.
+TEST_F(Encoder, AnOutputThatCannotSeekGetsTheSameBytes)
+{
+    Bytes expected = encode(100, 3.5);
+    std::string pipe = folder + "PIPE_.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    Bytes received;
+    std::thread reader([&] { received = readFileBytes(pipe); });
+    Bytes image(100);
+    for (size_t k = 0; k < image.size(); ++k) image[k] = static_cast<uint8_t>(k * 37 + 5);
+    holdInSlot(image, 11025);
+    EXPECT_EQ(encodeTapeImage(nullptr, (folder + "PIPE.p6").c_str()), 1);
+    reader.join();
+    EXPECT_EQ(received, expected);
 }
 
 TEST_F(Encoder, HeaderBytesAndTheFirstCells)
