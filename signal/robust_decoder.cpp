@@ -12,7 +12,9 @@
 // frame twelve cells on and searches only a quarter cell about that place ("locked"),
 // following the tape's speed. Every decision compares how well the cells fit: a frame
 // is a byte when its start cell is low, or when its data could not be high cells of a
-// gap, or when the next frame starts where it should.
+// gap, or when the next frame starts where it should. Where the signal is lost, frames
+// go on being counted while one starts in place within eight frames, so a dropout
+// costs the bytes under it and never shifts the rest of the image.
 namespace {
 
 const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
@@ -30,7 +32,7 @@ const double lostLevel = 0.25;   // cells below this share of the usual level: s
 const double searchStep = 0.25;  // working samples
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
-const double floorShare = 0.05;  // of the usual level: what silence's own hum weighs
+const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
 
 }  // namespace
 
@@ -62,7 +64,7 @@ ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
 {
     if (n < 0 || static_cast<uint64_t>(n) >= d.produced ||
         static_cast<uint64_t>(n) + ringSize <= d.produced)
-        return ToneLevels{0.0f, 0.0f, 1.0f, 0.0f};
+        return ToneLevels{0.0f, 0.0f, 0.0f, 0.0f};
     return d.ring[static_cast<size_t>(n) % ringSize];
 }
 
@@ -169,7 +171,7 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
 {
     double end = t0 + cell;
     return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
-           levelsAt(d, static_cast<int64_t>(end)).steadiness >= steadyFrame;
+           toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
 
 // The frame expected at d.start: a byte, or the end of the block.
@@ -177,7 +179,7 @@ void trackFrame(RobustDecoder& d)
 {
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
-    if (levelsAt(d, static_cast<int64_t>(expected)).steadiness < steadyFrame) heard = false;
+    if (toneSteadiness(levelsAt(d, static_cast<int64_t>(expected))) < steadyFrame) heard = false;
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
     double startCell = contrast(d, t0 + cell);
@@ -248,8 +250,8 @@ void huntAt(RobustDecoder& d, uint64_t n)
     const double end = static_cast<double>(n);
     if (contrast(d, end) >= startLow) return;
     ToneLevels before = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell));
-    if (before.steadiness < steadyRun) return;
-    double speed = before.speed;
+    if (toneSteadiness(before) < steadyRun) return;
+    double speed = toneSpeed(d.detector, before);
     if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
     const double cell = d.nominalCell / speed;
 
@@ -324,7 +326,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     double workingRate = d->sampleRate / d->decimator.factor;
     setUpToneDetector(d->detector, workingRate);
     d->nominalCell = workingRate / 1200.0;
-    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 1.0f, 0.0f});
+    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
     d->produced = 0;
     d->finished = false;
     d->locked = false;
