@@ -43,6 +43,7 @@ struct RobustDecoder {
     double nominalCell;  // working samples of one cell at normal speed
     std::vector<ToneLevels> ring;
     uint64_t produced;   // working samples so far
+    uint64_t waitUntil;  // the tracker needs this many before it can go on
     bool finished;
 
     bool locked;
@@ -105,14 +106,27 @@ double frameFit(const RobustDecoder& d, double t0, double cell)
     return fit;
 }
 
+// The best fitting frame start within from ... to: whole samples first, then halves and
+// quarters about the best.
 double bestFrameStart(const RobustDecoder& d, double from, double to, double cell)
 {
     double best = from, bestFit = frameFit(d, from, cell);
-    for (double t = from + searchStep; t <= to; t = t + searchStep) {
+    for (double t = from + 1; t <= to; t = t + 1) {
         double fit = frameFit(d, t, cell);
         if (fit > bestFit) {
             bestFit = fit;
             best = t;
+        }
+    }
+    for (double step = 0.5; step >= searchStep; step = step / 2) {
+        double centre = best;
+        for (double t : {centre - step, centre + step}) {
+            if (t < from || t > to) continue;
+            double fit = frameFit(d, t, cell);
+            if (fit > bestFit) {
+                bestFit = fit;
+                best = t;
+            }
         }
     }
     return best;
@@ -285,14 +299,16 @@ void huntAt(RobustDecoder& d, uint64_t n)
 }
 
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the
-// next frame's start cell and the search's reach.
+// starts of the frames that may follow a dropout and the search's reach. Until the
+// levels reach as far as the tracker waits for, it is not called again.
 void track(RobustDecoder& d)
 {
     const double produced = static_cast<double>(d.produced);
+    double reach;
     for (;;) {
         if (d.locked) {
-            double reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
-            if (!d.finished && reach > produced) return;
+            reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
+            if (!d.finished && reach > produced) break;
             // At the end a frame whose data cells the recording does not hold is none.
             if (d.finished && d.start + 10 * d.cell > produced) {
                 d.locked = false;
@@ -301,19 +317,21 @@ void track(RobustDecoder& d)
             }
             trackFrame(d);
         } else {
-            double reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
-            if (d.scan >= d.produced || (!d.finished && reach > produced)) return;
+            reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
+            if (d.scan >= d.produced) return;
+            if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
             ++d.scan;
         }
     }
+    d.waitUntil = reach > 0 ? static_cast<uint64_t>(std::ceil(reach)) : 0;
 }
 
 void takeWorkingSample(RobustDecoder& d, double sample)
 {
     d.ring[d.produced % ringSize] = detectTones(d.detector, sample);
     ++d.produced;
-    track(d);
+    if (d.produced >= d.waitUntil) track(d);
 }
 
 }  // namespace
@@ -328,6 +346,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     d->nominalCell = workingRate / 1200.0;
     d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
     d->produced = 0;
+    d->waitUntil = 0;
     d->finished = false;
     d->locked = false;
     d->start = 0;

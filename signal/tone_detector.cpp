@@ -104,8 +104,8 @@ ToneLevels detectTones(ToneDetector& d, double sample)
     d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
     double zr = hr * pr + hi * pi_;
     double zi = hi * pr - hr * pi_;
-    double size = std::sqrt(zr * zr + zi * zi);
-    if (high > 2 * low && size > 0) {
+    double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
+    if (size > 0) {
         double c = d.ownTurnCos, s = d.ownTurnSin;
         double ur = (zr * c + zi * s) / size;
         double ui = (zi * c - zr * s) / size;
