@@ -10,3 +10,4 @@ void showMessage(WindowHandle, const char* text, const char* name)
 void showWaitCursor() {}
 void showArrowCursor() {}
 void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}
+void reportProgress(unsigned long long, unsigned long long) {}

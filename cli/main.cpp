@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/options.h"
 #include "cli/platform.h"
+#include "cli/progress.h"
 #include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "core/dispatch.h"
@@ -56,6 +58,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (isatty(STDERR_FILENO)) progress.terminal = stderr;
     findProgramDirectory();
     chooseSettingsFile(commandLine.settingsFile);
     if (!loadSettings()) {
@@ -71,7 +74,9 @@ int main(int argc, char** argv)
         // zero, so a longer name arrives cut; the same happens here.
         std::string name(argv[k]);
         if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
+        startProgress(name.c_str(), secondsNow());
         convert(name.c_str());
+        eraseProgress();
     }
     bool anyMessage = hostMessagesShown != shownBeforeDrop;
 

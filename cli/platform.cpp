@@ -8,6 +8,7 @@
 
 #include "core/platform.h"
 #include "cli/platform.h"
+#include "cli/progress.h"
 
 int hostMessagesShown;
 
@@ -50,6 +51,7 @@ void showMessage(WindowHandle, const char* text, const char* name)
     } else {
         line = utf8From932(pattern.substr(0, at)) + name + utf8From932(pattern.substr(at + 2));
     }
+    eraseProgress();
     std::fprintf(stderr, "Hibarion: %s\n", line.c_str());
     ++hostMessagesShown;
 }
@@ -60,5 +62,11 @@ void showArrowCursor() {}
 void reportFileWritten(const char* input, const char* output, unsigned long long count,
                        const char* unit)
 {
+    eraseProgress();
     std::printf("%s -> %s (%llu %s)\n", input, output, count, unit);
+}
+
+void reportProgress(unsigned long long done, unsigned long long total)
+{
+    updateProgress(done, total, secondsNow());
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/platform.h"
+#include "cli/progress.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "signal/recording_file.h"
@@ -27,6 +28,7 @@ size_t endingLength(const char* name)
 // One line "hibarion: NAME: TEXT" on standard error, counted toward the exit status.
 void tell(const char* name, const std::string& text)
 {
+    eraseProgress();
     std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
     ++hostMessagesShown;
 }
@@ -90,6 +92,7 @@ void decodeRobustly(const char* name, int channel)
                       std::to_string(decoding.channels) + ", ";
     char level[32];
     std::snprintf(level, sizeof level, "%.1f dBFS", decoding.peakDecibels);
+    eraseProgress();
     std::printf("%s -> %s (%zu bytes, %llu suspect, %speak %s)\n", name, image.c_str(),
                 decoding.bytes.size(), suspectBytes, channelText.c_str(), level);
 }

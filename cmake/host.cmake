@@ -9,12 +9,15 @@ file(GLOB HIBARION_SIGNAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/signal/*
 add_library(hibarion_signal STATIC ${HIBARION_SIGNAL_SOURCES})
 target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 
-add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/options.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/platform.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion PRIVATE hibarion_signal hibarion_core)
+# Its options, settings place and progress line apart from main and the platform seam,
+# so that the unit tests reach them.
+add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/progress.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
+target_link_libraries(hibarion_cli PUBLIC hibarion_core)
+add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp)
+target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
 # The tape signal at any sample rate and what an old tape does to it, shared by the
@@ -31,3 +34,27 @@ target_link_libraries(make_tape_image PRIVATE hibarion_core)
 # low-pass, hum, dropouts and inversion: as they are, with --robust and by minimodem.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_core)
+
+# `cmake --install`: the program, its manual page, and the README with the documents it
+# links to and the bundled example, where a Debian system keeps them.
+include(GNUInstallDirs)
+install(TARGETS hibarion RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+configure_file(${CMAKE_SOURCE_DIR}/cli/hibarion.1 ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(HIBARION_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/hibarion)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${HIBARION_DOC_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs ${CMAKE_SOURCE_DIR}/examples DESTINATION ${HIBARION_DOC_DIR})
+
+# `cmake --build build/host --target package`: the same files as a Debian package for
+# /usr, declaring the shared libraries the program loads.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME hibarion)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "converts cassette recordings and tape images of an 8-bit home computer")
+set(CPACK_PACKAGE_CONTACT "Hibarion developers")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsndfile1")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

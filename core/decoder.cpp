@@ -89,6 +89,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     const double M = centreLevel;
 
     for (; i < count - 1 - periodLength; ++i) {
+        if (i % 65536 == 0) reportProgress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
         if (!(x[i - 1] > M && x[i] <= M)) continue;
         if (!examineNextCrossing && !awaitingStartBit) {
             examineNextCrossing = true;

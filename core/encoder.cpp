@@ -226,8 +226,10 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     for (uint32_t k = 0; k < headerBytes; ++k)
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
     for (int c = 0; c < gapCells; ++c) writeHighCell(cellPhase, &output, slowness);
-    for (uint32_t k = headerBytes; k < image.count; ++k)
+    for (uint32_t k = headerBytes; k < image.count; ++k) {
+        reportProgress(k, image.count);
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
+    }
     for (int c = 0; c < trailerCells; ++c) writeHighCell(cellPhase, &output, 1.0);
     writeSilence(&output);
 

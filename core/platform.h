@@ -19,5 +19,9 @@ void showArrowCursor();
 void reportFileWritten(const char* input, const char* output, unsigned long long count,
                        const char* unit);
 
+// A conversion has done `done` of its `total` steps (bytes encoded, samples decoded);
+// called for every byte, or every 65536 samples. The window ignores it; the front end may show how far it is.
+void reportProgress(unsigned long long done, unsigned long long total);
+
 // The text of a message as a message box shows it: `name` in place of the first "%s".
 std::string composeMessage(const char* text, const char* name);

@@ -13,5 +13,6 @@ void showWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
 
 void showArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
-// The window shows the written files themselves; nothing to tell.
+// The window shows the written files themselves, and the wait cursor while it works.
 void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}
+void reportProgress(unsigned long long, unsigned long long) {}

@@ -6,6 +6,7 @@
 #include <limits>
 #include <sndfile.h>
 
+#include "core/platform.h"
 #include "signal/memory_file.h"
 #include "signal/tape_band.h"
 
@@ -19,6 +20,19 @@ const size_t blockSamples = 65536;
 const float largestSample = 1e6f;
 
 typedef std::function<SNDFILE*(SF_INFO*)> Opener;
+
+// How far the reading is, in frames over every pass, for the platform's progress line.
+struct Reading {
+    uint64_t done;
+    uint64_t total;
+};
+
+void advance(Reading& reading, size_t frames)
+{
+    reading.done += frames;
+    // The length comes from the file's header and may be wrong.
+    reportProgress(reading.done < reading.total ? reading.done : reading.total, reading.total);
+}
 
 class SoundFile {
 public:
@@ -67,7 +81,7 @@ size_t readFrames(SoundFile& sound, std::vector<float>& block, size_t frames, st
 }
 
 // The first pass: the 0-based channel that carries the tape signal best.
-int chooseChannel(SoundFile& sound)
+int chooseChannel(SoundFile& sound, Reading& reading)
 {
     const int channels = sound.info().channels;
     const size_t framesPerBlock = blockFrames(channels);
@@ -76,13 +90,15 @@ int chooseChannel(SoundFile& sound)
     std::vector<float> block(framesPerBlock * static_cast<size_t>(channels));
     std::string damage;
     size_t frames;
-    while (damage.empty() && (frames = readFrames(sound, block, framesPerBlock, damage)) > 0)
+    while (damage.empty() && (frames = readFrames(sound, block, framesPerBlock, damage)) > 0) {
         measureTapeBand(meter, block.data(), frames);
+        advance(reading, frames);
+    }
     return bestTapeChannel(meter);
 }
 
 // The second pass: channel `channel` (0-based) through the decoder.
-void decodeChannel(SoundFile& sound, int channel, RecordingDecoding& result)
+void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDecoding& result)
 {
     const size_t channels = static_cast<size_t>(sound.info().channels);
     const size_t framesPerBlock = blockFrames(sound.info().channels);
@@ -102,6 +118,7 @@ void decodeChannel(SoundFile& sound, int channel, RecordingDecoding& result)
         }
         feedRobustDecoder(decoder, mono.data(), frames);
         framesRead += frames;
+        advance(reading, frames);
     }
     if (!damage.empty())
         result.readError = "reading stopped at " +
@@ -137,12 +154,15 @@ RecordingDecoding decodeOpened(const Opener& open, int channel)
                        std::to_string(info.channels);
         return result;
     }
-    if (channel > 0 || info.channels == 1) {
+    const bool choosing = channel == 0 && info.channels > 1;
+    const uint64_t frames = info.frames > 0 ? static_cast<uint64_t>(info.frames) : 0;
+    Reading reading = {0, choosing ? 2 * frames : frames};
+    if (!choosing) {
         result.channel = channel > 0 ? channel : 1;
-        decodeChannel(first, result.channel - 1, result);
+        decodeChannel(first, result.channel - 1, reading, result);
         return result;
     }
-    result.channel = chooseChannel(first) + 1;
+    result.channel = chooseChannel(first, reading) + 1;
     // Read again from the start: opening anew works for every format and source, where
     // seeking back depends on both.
     SoundFile second(open);
@@ -150,7 +170,7 @@ RecordingDecoding decodeOpened(const Opener& open, int channel)
         result.error = openError();
         return result;
     }
-    decodeChannel(second, result.channel - 1, result);
+    decodeChannel(second, result.channel - 1, reading, result);
     return result;
 }
 

@@ -16,3 +16,5 @@ void reportFileWritten(const char*, const char* output, unsigned long long, cons
 {
     recordedPlatform.written.push_back(output);
 }
+
+void reportProgress(unsigned long long, unsigned long long) {}

@@ -2,6 +2,7 @@
 // its own, with its own Hibarion.ini beside it. Its messages reach the terminal as UTF-8,
 // hence the u8 literals (the others are code page 932, as the files hold them).
 #include <cstdlib>
+#include <glob.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,10 +56,11 @@ protected:
         writeSettings([] {});
     }
 
-    // Runs the copy in `folder` with `arguments`, each quoted for the shell.
+    // Runs `program` from `folder` with `arguments`, each quoted for the shell, after
+    // the variable settings in `environment`.
     RunResult run(const std::vector<std::string>& arguments)
     {
-        std::string command = "cd " + shellQuoted(folder) + " && ./hibarion";
+        std::string command = "cd " + shellQuoted(folder) + " && " + environment + " " + program;
         for (const std::string& a : arguments) command += " " + shellQuoted(a);
         command += " >" + shellQuoted(folder + "stdout.txt") + " 2>" + shellQuoted(folder + "stderr.txt");
         int status = std::system(command.c_str());
@@ -75,6 +77,8 @@ protected:
     }
 
     std::string folder;
+    std::string program = "./hibarion";
+    std::string environment;
 };
 
 const Bytes sampleImage = {0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3,
@@ -207,6 +211,234 @@ TEST_F(FrontEnd, TheBundledExampleIsMadeFromItsProgramText)
     EXPECT_NE(listing.find("ＰＲＩＮＴ　”ＨＥＬＬＯ，　ＴＡＰＥ！”；Ｉ\r\n"), std::string::npos);
     EXPECT_EQ(run({"HELLO_.wav"}).status, 0);
     EXPECT_EQ(readFileBytes(folder + "HELLO_.P6"), readFileBytes(made));
+}
+
+// ---- Options ------------------------------------------------------------------------
+
+TEST_F(FrontEnd, HelpAndVersionGoToStandardOutput)
+{
+    RunResult help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: hibarion [OPTION]... [--] FILE...\n", 0), 0u);
+    EXPECT_NE(help.out.find("$XDG_CONFIG_HOME/hibarion/"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(run({"-h", "GAME.p6"}).out, help.out);
+
+    RunResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "hibarion " HIBARION_VERSION "\n");
+    EXPECT_FALSE(fileExists(folder + "Hibarion.ini"));
+}
+
+TEST_F(FrontEnd, AWrongOptionIsOneLineThenTheUsageAndTouchesNothing)
+{
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    const std::string usage = run({"--help"}).out;
+    const struct {
+        std::vector<std::string> arguments;
+        std::string line;
+    } cases[] = {
+        {{"--rate=44.1k", "GAME.p6"}, "--rate '44.1k' is not a whole number from 8000 to 192000"},
+        {{"--rate", "192001", "GAME.p6"}, "--rate '192001' is not a whole number from 8000 to 192000"},
+        {{"--slowness=fast", "GAME.p6"}, "--slowness 'fast' is not a number"},
+        {{"--input-ratio= 1", "GAME.p6"}, "--input-ratio ' 1' is not a number"},
+        {{"--first-tone-seconds=inf", "GAME.p6"}, "--first-tone-seconds 'inf' is not a number"},
+        {{"--slowness=", "GAME.p6"}, "--slowness '' is not a number"},
+        {{"--output-dir=GAME.p6", "GAME.p6"}, "--output-dir 'GAME.p6' is not an existing folder"},
+        {{"--slow=2", "GAME.p6"}, "option --slow takes no value"},
+        {{"GAME.p6", "--rate"}, "option --rate needs a value"},
+        {{"--sl", "GAME.p6"}, "ambiguous option --sl"},
+        {{"--bogus=1", "GAME.p6"}, "unknown option --bogus"},
+        {{"-x", "GAME.p6"}, "unknown option -x"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = run(c.arguments);
+        EXPECT_EQ(r.status, 2) << c.line;
+        EXPECT_EQ(r.err, "hibarion: " + c.line + "\n" + usage);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fileExists(folder + "Hibarion.ini"));
+    EXPECT_FALSE(fileExists(folder + "GAME_.wav"));
+}
+
+TEST_F(FrontEnd, SettingsGivenForOneRunActAsTheFileWouldAndAreNeverSaved)
+{
+    writeDefaultSettings();
+    const Bytes ini = readFileBytes(folder + "Hibarion.ini");
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    writeRecording("song.wav", sampleImage);
+
+    // Abbreviated, with "=" or a separate value, after the names: all the GNU way.
+    RunResult r = run({"GAME.p6", "--slowness", "4", "--output-r=2", "--no-l", "song.wav",
+                       "--first-tone-seconds=0.05", "--input-ratio=20"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fileExists(folder + "GAME.txt"));
+    const Bytes byOptions = readFileBytes(folder + "GAME_.wav");
+    const Bytes decodedByOptions = readFileBytes(folder + "song.P6");
+    EXPECT_EQ(readFileBytes(folder + "Hibarion.ini"), ini);
+
+    writeSettings([] {
+        conversionSettings.outputSlowness = 4;
+        conversionSettings.outputRatio = 2;
+        conversionSettings.basicListing = 0;
+        conversionSettings.firstToneSeconds = 0.05;
+        conversionSettings.inputRatio = 20;
+    });
+    EXPECT_EQ(run({"GAME.p6", "song.wav"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "GAME_.wav"), byOptions);
+    EXPECT_EQ(readFileBytes(folder + "song.P6"), decodedByOptions);
+    EXPECT_TRUE(decodedByOptions.empty());  // no 1200 Hz cycle is loud enough
+
+    // Options over the file's values: --slow is 16, --listing lists, and the decoder's
+    // two settings each act.
+    EXPECT_EQ(run({"--slow", "--listing", "GAME.p6"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "GAME_.wav").size(), countRecordingSamples(sampleImage.size(), 16.0) + 44);
+    EXPECT_TRUE(fileExists(folder + "GAME.txt"));
+    EXPECT_EQ(run({"--input-ratio=1.32", "--first-tone-seconds=2", "song.wav"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "song.P6"), sampleImage);
+    EXPECT_EQ(run({"--input-ratio=1.32", "--first-tone-seconds=0", "song.wav"}).status, 0);
+    EXPECT_TRUE(readFileBytes(folder + "song.P6").empty());
+}
+
+TEST_F(FrontEnd, EveryOutputGoesIntoTheOutputFolderUnderItsOwnName)
+{
+    writeDefaultSettings();
+    mkdir((folder + "in").c_str(), 0755);
+    mkdir((folder + "out").c_str(), 0755);
+    writeFileBytes(folder + "in/GAME.p6", sampleImage);
+    writeFileBytes(folder + "in/song.wav", makeWaveFile(synthesizeTapeSignal(sampleImage, 11025), 11025));
+    chmod((folder + "in").c_str(), 0555);
+
+    RunResult r = run({"-o", "out", "in/GAME.p6", "in/song.wav"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    uint64_t samples = countRecordingSamples(static_cast<uint32_t>(sampleImage.size()), 1.0);
+    EXPECT_EQ(r.out, "in/GAME.p6 -> out/GAME_.wav (" + std::to_string(samples) + " samples)\n"
+                     "in/GAME.p6 -> out/GAME.txt (" +
+                     std::to_string(readFileBytes(folder + "out/GAME.txt").size()) + " bytes)\n"
+                     "in/song.wav -> out/song.P6 (29 bytes)\n");
+    EXPECT_EQ(readFileBytes(folder + "out/song.P6"), sampleImage);
+    const Bytes recording = readFileBytes(folder + "out/GAME_.wav");
+    chmod((folder + "in").c_str(), 0755);
+    EXPECT_FALSE(fileExists(folder + "in/GAME_.wav"));
+    EXPECT_FALSE(fileExists(folder + "in/song.P6"));
+
+    // The same bytes as beside the input; a trailing '/' and an absolute folder do too.
+    EXPECT_EQ(run({"in/GAME.p6"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "in/GAME_.wav"), recording);
+    EXPECT_EQ(run({"--output-dir=" + folder + "out/", "GAME.p6", "in/GAME.p6"}).err,
+              u8"Hibarion: GAME.p6 を開けません。\n");
+    EXPECT_EQ(readFileBytes(folder + "out/GAME_.wav"), recording);
+}
+
+TEST_F(FrontEnd, RecordingsAtOtherRatesDecodeBackExactly)
+{
+    writeDefaultSettings();
+    const Bytes image = readFileBytes(std::string(HIBARION_SOURCE_DIR) + "/examples/HELLO.p6");
+    writeFileBytes(folder + "HELLO.p6", image);
+    ASSERT_EQ(run({"HELLO.p6"}).status, 0);
+    const size_t samplesAt11025 = readFileBytes(folder + "HELLO_.wav").size() - 44;
+
+    for (uint32_t rate : {44100u, 48000u}) {
+        ASSERT_EQ(run({"--rate", std::to_string(rate), "HELLO.p6"}).status, 0);
+        const Bytes wave = readFileBytes(folder + "HELLO_.wav");
+        ASSERT_GT(wave.size(), 44u);
+        EXPECT_EQ(wave[24] | wave[25] << 8 | wave[26] << 16 | wave[27] << 24, int(rate));
+        EXPECT_EQ(wave[28] | wave[29] << 8 | wave[30] << 16 | wave[31] << 24, int(rate));
+        // As long in time as at 11025, to within a sample per cell.
+        EXPECT_NEAR(double(wave.size() - 44) / rate, double(samplesAt11025) / 11025, 0.01) << rate;
+
+        EXPECT_EQ(run({"HELLO_.wav"}).status, 0);
+        EXPECT_EQ(readFileBytes(folder + "HELLO_.P6"), image) << rate;
+    }
+}
+
+TEST_F(FrontEnd, AFolderNamedLikeAnInputCannotBeOpened)
+{
+    writeDefaultSettings();
+    mkdir((folder + "tape.p6").c_str(), 0755);
+    mkdir((folder + "TAPE.WAV").c_str(), 0755);
+    for (const char* option : {"--listing", "--resample"}) {
+        RunResult r = run({option, "tape.p6", "TAPE.WAV"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, u8"Hibarion: tape.p6 を開けません。\nHibarion: TAPE.WAV を開けません。\n");
+    }
+}
+
+// ---- Where the settings live -------------------------------------------------------
+
+TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
+{
+    const std::string found = u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n";
+    mkdir((folder + "bin").c_str(), 0755);
+    writeFileBytes(folder + "bin/hibarion", readFileBytes(HIBARION_FRONT_END));
+    chmod((folder + "bin/hibarion").c_str(), 0755);
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    program = "bin/hibarion";
+
+    // A bin folder is where installed programs live, whoever may write there.
+    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + shellQuoted(folder + "config");
+    EXPECT_EQ(run({"GAME.p6"}).err, found);
+    EXPECT_EQ(readFileBytes(folder + "config/hibarion/Hibarion.ini").size(), 635u);
+    EXPECT_EQ(run({"GAME.p6"}).err, "");
+    // A relative XDG_CONFIG_HOME is ignored, as is an empty one.
+    for (const char* config : {"config", ""}) {
+        environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + config;
+        EXPECT_EQ(run({"--no-listing", "GAME.p6"}).err, config[0] ? found : "");
+        EXPECT_TRUE(fileExists(folder + "home/.config/hibarion/Hibarion.ini"));
+    }
+    EXPECT_FALSE(fileExists(folder + "bin/Hibarion.ini"));
+
+    // One already beside it is used; --settings names any other.
+    std::remove((folder + "GAME.txt").c_str());
+    writeSettings([] { conversionSettings.basicListing = 0; });
+    std::rename((folder + "Hibarion.ini").c_str(), (folder + "bin/Hibarion.ini").c_str());
+    EXPECT_EQ(run({"GAME.p6"}).err, "");
+    EXPECT_FALSE(fileExists(folder + "GAME.txt"));
+    EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found);
+    EXPECT_EQ(readFileBytes(folder + "my.ini").size(), 635u);
+    EXPECT_TRUE(fileExists(folder + "GAME.txt"));
+}
+
+// ---- The Debian package ------------------------------------------------------------
+
+// The package as a user installs it, unpacked into a scratch root that nobody may
+// write; the settings go to the user's config folder, the outputs beside the input.
+TEST_F(FrontEnd, TheDebianPackageUnpackedReadOnlyConvertsAFile)
+{
+    std::string command = std::string(HIBARION_CPACK) + " --config " +
+                          shellQuoted(HIBARION_BINARY_DIR "/CPackConfig.cmake") + " -B " +
+                          shellQuoted(folder + "package") + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    glob_t found;
+    ASSERT_EQ(glob((folder + "package/hibarion_" HIBARION_VERSION "_*.deb").c_str(), 0, nullptr, &found), 0);
+    const std::string deb = found.gl_pathv[0];
+    globfree(&found);
+
+    const std::string root = folder + "root/";
+    command = "dpkg-deb -f " + shellQuoted(deb) + " Depends >" + shellQuoted(folder + "depends") +
+              " && dpkg-deb -x " + shellQuoted(deb) + " " + shellQuoted(root) + " && chmod -R a-w " +
+              shellQuoted(root);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(textOf(readFileBytes(folder + "depends")).find("libsndfile1"), std::string::npos);
+    EXPECT_NE(textOf(readFileBytes(root + "usr/share/man/man1/hibarion.1")).find("hibarion " HIBARION_VERSION),
+              std::string::npos);
+    EXPECT_TRUE(fileExists(root + "usr/share/doc/hibarion/README.md"));
+
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    program = shellQuoted(root + "usr/bin/hibarion");
+    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=";
+    RunResult r = run({"GAME.p6"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n");
+    EXPECT_EQ(readFileBytes(folder + "home/.config/hibarion/Hibarion.ini").size(), 635u);
+    EXPECT_FALSE(fileExists(root + "usr/bin/Hibarion.ini"));
+    const Bytes installed = readFileBytes(folder + "GAME_.wav");
+    program = "./hibarion";
+    EXPECT_EQ(run({"GAME.p6"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "GAME_.wav"), installed);
+
+    command = "chmod -R u+w " + shellQuoted(root);
+    EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 }  // namespace

@@ -4,20 +4,15 @@
 #include <limits>
 #include <random>
 #include <sndfile.h>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/dispatch.h"
 #include "signal/recording_file.h"
 #include "tests/sound_files.h"
-#include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
 namespace {
-
-const double pi = 3.141592653589793;
 
 class RecordingFile : public ScratchTest {};
 
@@ -44,12 +39,10 @@ TEST_F(RecordingFile, EveryFormatDecodesToItsImage)
     for (const auto& f : files) {
         writeSoundFile(folder + f.name, f.format, f.rate, 1, tapeSignal(image, f.rate));
         RecordingDecoding d = decodeRecordingFile(folder + f.name, 0);
-        EXPECT_EQ(d.error, "") << f.name;
-        EXPECT_EQ(d.readError, "") << f.name;
+        EXPECT_EQ(d.error + d.readError, "") << f.name;
         EXPECT_EQ(d.bytes, image) << f.name;
         EXPECT_TRUE(d.suspects.empty()) << f.name;
-        EXPECT_EQ(d.channels, 1) << f.name;
-        EXPECT_EQ(d.channel, 1) << f.name;
+        EXPECT_EQ(d.channels * 10 + d.channel, 11) << f.name;
         // The synthesized tones swing 120 of 128 steps about the centre.
         EXPECT_NEAR(d.peakDecibels, 20 * std::log10(120 / 128.0), 0.1) << f.name;
     }
@@ -67,30 +60,11 @@ TEST_F(RecordingFile, ACleanRecordingGivesTheBytesOfTheDefaultPath)
     }
 }
 
-TEST_F(RecordingFile, HissThatBreaksTheDefaultPathDoesNotBreakThisOne)
+TEST_F(RecordingFile, FloatSamplesOnTheScaleOfIntegersAndNaN)
 {
-    const Bytes image = randomImage(200, 6);
-    Bytes samples = synthesizeTapeSignal(image, 44100);
-    addWhiteNoise(samples, 20.0, 77);
-    writeFileBytes(folder + "noisy.wav", makeWaveFile(samples, 44100));
-    dispatchDroppedName(nullptr, (folder + "noisy.wav").c_str());
-    EXPECT_NE(readFileBytes(folder + "noisy.P6"), image);
-    RecordingDecoding d = decodeRecordingFile(folder + "noisy.wav", 0);
-    EXPECT_EQ(d.bytes, image);
-    EXPECT_TRUE(d.suspects.empty());
-}
-
-TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
-{
-    const Bytes image = randomImage(200, 2);
-    writeSoundFile(folder + "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
-               tapeSignal(image, 44100, std::pow(10.0, -30 / 20.0)));
-    RecordingDecoding quiet = decodeRecordingFile(folder + "quiet.wav", 0);
-    EXPECT_EQ(quiet.bytes, image);
-    EXPECT_NEAR(quiet.peakDecibels, -30 + 20 * std::log10(120 / 128.0), 0.05);
-
     // Some programs write float samples on the scale of 16-bit integers, and a float
     // file can hold NaN, which reads as silence.
+    const Bytes image = randomImage(200, 2);
     std::vector<float> loud = tapeSignal(image, 44100, 32768.0);
     loud[100] = loud[101] = std::nanf("");
     writeSoundFile(folder + "loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, loud);
@@ -102,57 +76,28 @@ TEST_F(RecordingFile, QuietAndUnnormalizedFloatRecordings)
 TEST_F(RecordingFile, TheChannelThatCarriesTheTapeIsChosen)
 {
     const Bytes image = randomImage(250, 3);
-    std::vector<float> tape = tapeSignal(image, 48000);
     std::mt19937 random(5);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
     // Channel 1 louder than the tape: hiss and hum; channel 3 silent.
     std::vector<float> frames;
-    for (size_t n = 0; n < tape.size(); ++n) {
-        frames.push_back(noise(random) + 0.4f * static_cast<float>(std::sin(2 * pi * 50 * n / 48000.0)));
-        frames.push_back(tape[n] * 0.3f);
-        frames.push_back(0.0f);
-    }
+    size_t n = 0;
+    for (float x : tapeSignal(image, 48000, 0.3))
+        frames.insert(frames.end(), {noise(random) + 0.4f * std::sin(2 * 3.14159265f * 50 * n++ / 48000), x, 0.0f});
     writeSoundFile(folder + "three.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 3, frames);
-    RecordingDecoding d = decodeRecordingFile(folder + "three.flac", 0);
-    EXPECT_EQ(d.error, "");
-    EXPECT_EQ(d.channels, 3);
-    EXPECT_EQ(d.channel, 2);
-    EXPECT_EQ(d.bytes, image);
-    EXPECT_NEAR(d.peakDecibels, 20 * std::log10(0.3 * 120 / 128.0), 0.05);
-
-    // The same from memory, where reading twice goes through the virtual file.
+    // From the file and from memory, where reading twice goes through the virtual file.
     Bytes held = readFileBytes(folder + "three.flac");
-    RecordingDecoding m = decodeRecordingInMemory(held.data(), held.size(), 0);
-    EXPECT_EQ(m.channel, 2);
-    EXPECT_EQ(m.bytes, image);
-
+    for (const RecordingDecoding& d :
+         {decodeRecordingFile(folder + "three.flac", 0), decodeRecordingInMemory(held.data(), held.size(), 0)}) {
+        EXPECT_EQ(d.channels * 10 + d.channel, 32);
+        EXPECT_EQ(d.bytes, image);
+        EXPECT_NEAR(d.peakDecibels, 20 * std::log10(0.3 * 120 / 128.0), 0.05);
+    }
     // Forced: that channel, whatever it holds.
-    RecordingDecoding first = decodeRecordingFile(folder + "three.flac", 1);
-    EXPECT_EQ(first.channel, 1);
-    EXPECT_NE(first.bytes, image);
-    EXPECT_EQ(decodeRecordingFile(folder + "three.flac", 3).peakDecibels,
-              -std::numeric_limits<double>::infinity());
+    EXPECT_NE(decodeRecordingFile(folder + "three.flac", 1).bytes, image);
+    EXPECT_EQ(decodeRecordingFile(folder + "three.flac", 3).peakDecibels, -std::numeric_limits<double>::infinity());
     RecordingDecoding none = decodeRecordingFile(folder + "three.flac", 4);
     EXPECT_EQ(none.error, "it has no channel 4, only 1 to 3");
     EXPECT_TRUE(none.bytes.empty());
-}
-
-TEST_F(RecordingFile, FilesThatCannotBeDecodedSayWhy)
-{
-    writeFileBytes(folder + "notes.wav", bytesOf("these are not samples at all, only words"));
-    EXPECT_EQ(decodeRecordingFile(folder + "notes.wav", 0).error,
-              "cannot be read: Format not recognised.");
-    EXPECT_EQ(decodeRecordingFile(folder + "missing.flac", 0).error,
-              "cannot be read: System error : No such file or directory.");
-    Bytes notes = bytesOf("RIFF");
-    EXPECT_EQ(decodeRecordingInMemory(notes.data(), notes.size(), 0).error.rfind("cannot be read: ", 0), 0u);
-
-    for (int rate : {3999, 768001}) {
-        std::string path = folder + std::to_string(rate) + ".wav";
-        writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, std::vector<float>(rate / 10, 0.5f));
-        EXPECT_EQ(decodeRecordingFile(path, 0).error,
-                  "its sample rate " + std::to_string(rate) + " lies outside 4000 to 768000");
-    }
 }
 
 TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
@@ -167,13 +112,12 @@ TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
     EXPECT_EQ(d.readError.rfind("reading stopped at 0:0", 0), 0u) << d.readError;
     EXPECT_NE(d.readError.find("flac decoder lost sync"), std::string::npos) << d.readError;
     ASSERT_GT(d.bytes.size(), 100u);
-    EXPECT_LT(d.bytes.size(), image.size()) << d.readError;
+    EXPECT_LT(d.bytes.size(), image.size());
     EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + 100), Bytes(image.begin(), image.begin() + 100));
 }
 
 TEST(RecordingTime, MinutesSecondsAndHundredths)
 {
-    EXPECT_EQ(recordingTime(0.0), "0:00.00");
     EXPECT_EQ(recordingTime(7.254), "0:07.25");
     EXPECT_EQ(recordingTime(59.996), "1:00.00");
     EXPECT_EQ(recordingTime(3725.5), "62:05.50");

@@ -31,6 +31,7 @@ void showMessage(WindowHandle, const char*, const char*) {}
 void showWaitCursor() {}
 void showArrowCursor() {}
 void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}
+void reportProgress(unsigned long long, unsigned long long) {}
 
 namespace {
 

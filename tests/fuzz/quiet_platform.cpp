@@ -21,3 +21,5 @@ void reportFileWritten(const char*, const char*, unsigned long long count, const
     ++quietPlatform.reports;
     quietPlatform.reportedCount = count;
 }
+
+void reportProgress(unsigned long long, unsigned long long) {}
