@@ -221,7 +221,8 @@ void trackFrame(RobustDecoder& d)
         d.locked = false;
         d.lockLostAt = expected;
         // The hunt goes on after the frame, and never before where it found the lock.
-        uint64_t after = static_cast<uint64_t>(std::ceil(expected + cell));
+        double next = std::ceil(expected + cell);
+        uint64_t after = next > 0 ? static_cast<uint64_t>(next) : 0;
         if (after > d.scan) d.scan = after;
         return;
     }
