@@ -42,26 +42,6 @@ void setUpDecimator(Decimator& decimator, double sampleRate)
     decimator.history.assign(2 * decimator.taps.size(), 0.0);
 }
 
-bool decimate(Decimator& decimator, double input, double& output)
-{
-    if (decimator.factor == 1) {
-        output = input;
-        return true;
-    }
-    const size_t length = decimator.taps.size();
-    decimator.history[decimator.next] = input;
-    decimator.history[decimator.next + length] = input;
-    decimator.next = decimator.next + 1 == length ? 0 : decimator.next + 1;
-    if (++decimator.phase < decimator.factor) return false;
-    decimator.phase = 0;
-    // The window of the last `length` inputs, oldest first, lies at next ... next + length.
-    const double* window = decimator.history.data() + decimator.next;
-    double sum = 0.0;
-    for (size_t k = 0; k < length; ++k) sum = sum + decimator.taps[k] * window[k];
-    output = sum;
-    return true;
-}
-
 double decimatorDelay(const Decimator& decimator)
 {
     return decimator.taps.empty() ? 0.0 : (decimator.taps.size() - 1) / 2.0;

@@ -12,7 +12,9 @@
 // frame twelve cells on and searches only a quarter cell about that place ("locked"),
 // following the tape's speed. Every decision compares how well the cells fit: a frame
 // is a byte when its start cell is low, or when its data could not be high cells of a
-// gap, or when the next frame starts where it should.
+// gap, or when the next frame starts where it should. Where the signal is lost, frames
+// go on being counted while one starts in place within eight frames, so a dropout
+// costs the bytes under it and never shifts the rest of the image.
 namespace {
 
 const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
@@ -30,7 +32,7 @@ const double lostLevel = 0.25;   // cells below this share of the usual level: s
 const double searchStep = 0.25;  // working samples
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
-const double floorShare = 0.05;  // of the usual level: what silence's own hum weighs
+const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
 
 }  // namespace
 
@@ -41,6 +43,7 @@ struct RobustDecoder {
     double nominalCell;  // working samples of one cell at normal speed
     std::vector<ToneLevels> ring;
     uint64_t produced;   // working samples so far
+    uint64_t waitUntil;  // the tracker needs this many before it can go on
     bool finished;
 
     bool locked;
@@ -62,7 +65,7 @@ ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
 {
     if (n < 0 || static_cast<uint64_t>(n) >= d.produced ||
         static_cast<uint64_t>(n) + ringSize <= d.produced)
-        return ToneLevels{0.0f, 0.0f, 1.0f, 0.0f};
+        return ToneLevels{0.0f, 0.0f, 0.0f, 0.0f};
     return d.ring[static_cast<size_t>(n) % ringSize];
 }
 
@@ -103,14 +106,27 @@ double frameFit(const RobustDecoder& d, double t0, double cell)
     return fit;
 }
 
+// The best fitting frame start within from ... to: whole samples first, then halves and
+// quarters about the best.
 double bestFrameStart(const RobustDecoder& d, double from, double to, double cell)
 {
     double best = from, bestFit = frameFit(d, from, cell);
-    for (double t = from + searchStep; t <= to; t = t + searchStep) {
+    for (double t = from + 1; t <= to; t = t + 1) {
         double fit = frameFit(d, t, cell);
         if (fit > bestFit) {
             bestFit = fit;
             best = t;
+        }
+    }
+    for (double step = 0.5; step >= searchStep; step = step / 2) {
+        double centre = best;
+        for (double t : {centre - step, centre + step}) {
+            if (t < from || t > to) continue;
+            double fit = frameFit(d, t, cell);
+            if (fit > bestFit) {
+                bestFit = fit;
+                best = t;
+            }
         }
     }
     return best;
@@ -169,7 +185,7 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
 {
     double end = t0 + cell;
     return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
-           levelsAt(d, static_cast<int64_t>(end)).steadiness >= steadyFrame;
+           toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
 
 // The frame expected at d.start: a byte, or the end of the block.
@@ -177,7 +193,7 @@ void trackFrame(RobustDecoder& d)
 {
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
-    if (levelsAt(d, static_cast<int64_t>(expected)).steadiness < steadyFrame) heard = false;
+    if (toneSteadiness(levelsAt(d, static_cast<int64_t>(expected))) < steadyFrame) heard = false;
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
     double startCell = contrast(d, t0 + cell);
@@ -205,7 +221,8 @@ void trackFrame(RobustDecoder& d)
         d.locked = false;
         d.lockLostAt = expected;
         // The hunt goes on after the frame, and never before where it found the lock.
-        uint64_t after = static_cast<uint64_t>(std::ceil(expected + cell));
+        double next = std::ceil(expected + cell);
+        uint64_t after = next > 0 ? static_cast<uint64_t>(next) : 0;
         if (after > d.scan) d.scan = after;
         return;
     }
@@ -248,8 +265,8 @@ void huntAt(RobustDecoder& d, uint64_t n)
     const double end = static_cast<double>(n);
     if (contrast(d, end) >= startLow) return;
     ToneLevels before = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell));
-    if (before.steadiness < steadyRun) return;
-    double speed = before.speed;
+    if (toneSteadiness(before) < steadyRun) return;
+    double speed = toneSpeed(d.detector, before);
     if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
     const double cell = d.nominalCell / speed;
 
@@ -283,14 +300,16 @@ void huntAt(RobustDecoder& d, uint64_t n)
 }
 
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the
-// next frame's start cell and the search's reach.
+// starts of the frames that may follow a dropout and the search's reach. Until the
+// levels reach as far as the tracker waits for, it is not called again.
 void track(RobustDecoder& d)
 {
     const double produced = static_cast<double>(d.produced);
+    double reach;
     for (;;) {
         if (d.locked) {
-            double reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
-            if (!d.finished && reach > produced) return;
+            reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
+            if (!d.finished && reach > produced) break;
             // At the end a frame whose data cells the recording does not hold is none.
             if (d.finished && d.start + 10 * d.cell > produced) {
                 d.locked = false;
@@ -299,19 +318,21 @@ void track(RobustDecoder& d)
             }
             trackFrame(d);
         } else {
-            double reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
-            if (d.scan >= d.produced || (!d.finished && reach > produced)) return;
+            reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
+            if (d.scan >= d.produced) return;
+            if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
             ++d.scan;
         }
     }
+    d.waitUntil = reach > 0 ? static_cast<uint64_t>(std::ceil(reach)) : 0;
 }
 
 void takeWorkingSample(RobustDecoder& d, double sample)
 {
     d.ring[d.produced % ringSize] = detectTones(d.detector, sample);
     ++d.produced;
-    track(d);
+    if (d.produced >= d.waitUntil) track(d);
 }
 
 }  // namespace
@@ -324,8 +345,9 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     double workingRate = d->sampleRate / d->decimator.factor;
     setUpToneDetector(d->detector, workingRate);
     d->nominalCell = workingRate / 1200.0;
-    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 1.0f, 0.0f});
+    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
     d->produced = 0;
+    d->waitUntil = 0;
     d->finished = false;
     d->locked = false;
     d->start = 0;

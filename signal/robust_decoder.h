@@ -20,7 +20,8 @@ struct RobustDecoder;
 
 // A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
 // the ratio of the tones counts, so any scale decodes alike down to about 1e-9; samples
-// beyond +-1e6 are clipped there, and one that is no number is silence.
+// beyond +-1e6 are clipped there, and one that is no number is silence. Below 4800
+// samples a second the 2400 Hz tone cannot be recorded, and its alias is not sought.
 RobustDecoder* createRobustDecoder(double sampleRate);
 // The next `count` samples, in order; blocks of any size.
 void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t count);

@@ -71,6 +71,9 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     detector.highNext = 0;
     detector.turnRe = 0.0;
     detector.turnIm = 0.0;
+    double ownTurn = 2 * pi * highTone * detector.window / workingRate;
+    detector.ownTurnCos = portableCosine(ownTurn);
+    detector.ownTurnSin = portableSine(ownTurn);
 }
 
 ToneLevels detectTones(ToneDetector& d, double sample)
@@ -101,23 +104,32 @@ ToneLevels detectTones(ToneDetector& d, double sample)
     d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
     double zr = hr * pr + hi * pi_;
     double zi = hi * pr - hr * pi_;
-    double size = std::sqrt(zr * zr + zi * zi);
-    if (high > 2 * low && size > 0) {
-        double nominal = 2 * pi * highTone * d.window / d.workingRate;
-        double c = portableCosine(nominal), s = portableSine(nominal);
+    double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
+    if (size > 0) {
+        double c = d.ownTurnCos, s = d.ownTurnSin;
         double ur = (zr * c + zi * s) / size;
         double ui = (zi * c - zr * s) / size;
         double a = 1.0 / (speedCells * d.workingRate / 1200.0);
         d.turnRe = d.turnRe + a * (ur - d.turnRe);
         d.turnIm = d.turnIm + a * (ui - d.turnIm);
     }
-    double turn = std::atan2(d.turnIm, d.turnRe);
-    double speed = 1.0 + turn * d.workingRate / (2 * pi * d.window) / highTone;
 
     ToneLevels levels;
     levels.high = static_cast<float>(high);
     levels.low = static_cast<float>(low);
-    levels.speed = static_cast<float>(speed);
-    levels.steadiness = static_cast<float>(std::sqrt(d.turnRe * d.turnRe + d.turnIm * d.turnIm));
+    levels.turnRe = static_cast<float>(d.turnRe);
+    levels.turnIm = static_cast<float>(d.turnIm);
     return levels;
+}
+
+double toneSpeed(const ToneDetector& d, const ToneLevels& levels)
+{
+    // A tone of frequency f turns by 2 pi f w / rate from one window to the next.
+    double turn = std::atan2(levels.turnIm, levels.turnRe);
+    return 1.0 + turn * d.workingRate / (2 * pi * d.window) / highTone;
+}
+
+double toneSteadiness(const ToneLevels& levels)
+{
+    return std::sqrt(double(levels.turnRe) * levels.turnRe + double(levels.turnIm) * levels.turnIm);
 }

@@ -21,17 +21,22 @@ struct ToneDetector {
     std::vector<double> highRe, highIm;  // the high tone's correlation of the last window
     size_t highNext;                     // samples, to compare phases one window apart
     double turnRe, turnIm;               // the high tone's turn over one window, averaged
+    double ownTurnCos, ownTurnSin;       // the turn of 2400 Hz itself
 };
 
 // What the detector says about the cell ending at one working sample.
 struct ToneLevels {
     float high;   // magnitude of the 2400 Hz correlation
     float low;    // magnitude of the 1200 Hz correlation
-    float speed;  // the tape's speed (1 normal), from the high tone's pitch
-    // How steadily the high tone's phase has turned of late: near 1 for a tape's
-    // tone, near 0 for hiss.
-    float steadiness;
+    // The high tone's turn from one window to the next beyond its own, averaged over
+    // the last cells where it clearly sounded: a unit vector's average.
+    float turnRe, turnIm;
 };
 
 void setUpToneDetector(ToneDetector& detector, double workingRate);
 ToneLevels detectTones(ToneDetector& detector, double sample);
+// The tape's speed (1 normal) that the turn tells: the high tone's pitch over 2400 Hz.
+double toneSpeed(const ToneDetector& detector, const ToneLevels& levels);
+// How steadily the high tone's phase has turned of late: near 1 for a tape's tone, near
+// 0 for hiss.
+double toneSteadiness(const ToneLevels& levels);

@@ -2,13 +2,14 @@
 # Installs what building and testing Hibarion needs, from Debian's packages. Safe to run
 # again: it installs only what is missing.
 #
-#   tools/install-deps.sh        everything: host build, Windows build, Wine, fuzzers
+#   tools/install-deps.sh        everything: host build, Windows build, Wine, fuzzers,
+#                                minimodem (the peer of the robustness table)
 #   tools/install-deps.sh host   only what the host program and its tests need
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev)
 other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
-                locales fonts-ipafont-gothic)
+                locales fonts-ipafont-gothic minimodem)
 
 packages=("${host_packages[@]}")
 if [[ "${1:-all}" != host ]]; then

@@ -329,9 +329,10 @@ bool decodedByMinimodem(const Bytes& wave, Bytes& decoded)
 std::string cell(const Score& score)
 {
     if (!score.read) return "not read";
+    // Cut, never rounded, to tenths: 100.0 only when every byte is right.
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f %% (%d/%d)", 100.0 * score.right / score.total,
-                  score.exact, imageCount);
+    double tenths = std::floor(1000.0 * score.right / score.total);
+    std::snprintf(text, sizeof text, "%.1f %% (%d/%d)", tenths / 10, score.exact, imageCount);
     return text;
 }
 
@@ -375,8 +376,9 @@ const char introduction[] =
     "**Bytes right.** For each image, the bytes of the decoded image that match the\n"
     "original in order (the longest common subsequence of the two), over the longer of\n"
     "the two lengths: a missing, an extra and a wrong byte each cost one byte. The share\n"
-    "is summed over all images of the row; in brackets, how many images came out exactly\n"
-    "right. *Not read*: the decoder refused every file of the row.\n"
+    "is summed over all images of the row and cut (not rounded) to tenths; in brackets,\n"
+    "how many images came out exactly right. *Not read*: the decoder refused every file\n"
+    "of the row.\n"
     "\n"
     "**Columns.** *As recorded*: `hibarion FILE`, which writes the very bytes the Windows\n"
     "program writes; it reads mono 8-bit files only. *--robust*: `hibarion --robust FILE`\n"
@@ -392,7 +394,7 @@ const char conclusion[] =
     "at fast sample rates, where each chattering crossing of the centre line becomes an\n"
     "extra bit: at 44100 a recording with noise at 20 dB already loses a byte in twenty.\n"
     "It refuses a recording whose leading tone stays within 10 steps of the centre (the\n"
-    "-30 dBFS rows) and every file that is not mono 8-bit.\n"
+    "8-bit -30 dBFS row) and every file that is not mono 8-bit.\n"
     "\n"
     "`--robust` decodes every row at least as well as minimodem, and every byte of every\n"
     "row where minimodem gets 99 % or more. It listens for both tones over each bit cell\n"
