@@ -12,25 +12,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "core/decoder.h"
 #include "core/encoder.h"
 #include "core/loaded_data.h"
 #include "core/tape_loader.h"
 #include "core/wave_reader.h"
 #include "settings/settings.h"
+#include "tools/files.h"
 #include "tools/signal_synthesis.h"
-
-extern char** environ;
 
 namespace {
 
@@ -39,46 +33,6 @@ const int RecordingRate = 48000;
 // 359,451 bytes fill 3,600 s.
 const size_t RecordingImageBytes = 359451;
 const size_t EncodedImageBytes = 1 << 20;
-
-std::vector<uint8_t> randomImage(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::vector<uint8_t> image(size);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// This process's peak resident set in KiB, from /proc/self/status.
-long peakResidentKiB()
-{
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status) return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::strtol(line + 6, nullptr, 10);
-    std::fclose(status);
-    return kib;
-}
-
-long long fileSize(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
-}
-
-bool writeFile(const std::string& path, const uint8_t* bytes, size_t size)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
-}
 
 // ---- Tasks, each run in a process of its own --------------------------------------
 
@@ -132,27 +86,6 @@ int encodeImageFile(const std::string& path, double slowness)
 }
 
 // ---- The measurement ------------------------------------------------------------
-
-// Runs this program with `arguments` and waits for it; the child's peak resident set
-// in KiB as the kernel accounts it, or -1 when it failed.
-long runTask(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    static char self[] = "/proc/self/exe";
-    argv.push_back(self);
-    std::vector<std::string> copies(arguments);
-    for (std::string& argument : copies) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    pid_t child;
-    if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status;
-    struct rusage usage;
-    if (wait4(child, &status, 0, &usage) != child) return -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return usage.ru_maxrss;
-}
 
 double mebibytes(double bytes) { return bytes / (1024.0 * 1024.0); }
 
@@ -220,15 +153,10 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hibarion-large-XXXXXX";
-    if (!mkdtemp(&pattern[0])) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    std::string folder = pattern + "/";
+    std::string folder = makeTemporaryFolder("hibarion-large");
+    if (folder.empty()) return 1;
     bool measured = measureRecording(folder) && measureEncoding(folder);
-    rmdir(pattern.c_str());
+    rmdir(folder.c_str());
     if (!measured) std::fputs("a measurement failed\n", stderr);
     return measured ? 0 : 1;
 }

@@ -14,17 +14,14 @@
 #include <cstring>
 #include <random>
 #include <sndfile.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "signal/recording_file.h"
+#include "tools/files.h"
 #include "tools/signal_synthesis.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,23 +31,10 @@ const int Rate = 48000;
 const size_t ImageBytes = 119451;
 const double GoalMiB = 64;
 
-std::vector<uint8_t> randomImage()
-{
-    std::mt19937 random(12);
-    std::vector<uint8_t> image(ImageBytes);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 int writeRecording(const std::string& path)
 {
     // The 8-bit synthesis holds 58 MB here, in the writing process only.
-    std::vector<uint8_t> tape = synthesizeTapeSignal(randomImage(), Rate);
+    std::vector<uint8_t> tape = synthesizeTapeSignal(randomImage(ImageBytes, 12), Rate);
     SF_INFO info = {};
     info.samplerate = Rate;
     info.channels = 2;
@@ -85,29 +69,8 @@ int decodeRecording(const std::string& path)
     std::printf("  decoded in %.1f s: channel %d of %d, %zu bytes, %s the recorded image, "
                 "%zu suspect ranges\n",
                 secondsSince(start), d.channel, d.channels, d.bytes.size(),
-                d.bytes == randomImage() ? "equal to" : "DIFFERENT FROM", d.suspects.size());
+                d.bytes == randomImage(ImageBytes, 12) ? "equal to" : "DIFFERENT FROM", d.suspects.size());
     return 0;
-}
-
-// Runs this program with `arguments` and waits for it; the child's peak resident set
-// in KiB as the kernel accounts it, or -1 when it failed.
-long runTask(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    static char self[] = "/proc/self/exe";
-    argv.push_back(self);
-    std::vector<std::string> copies(arguments);
-    for (std::string& argument : copies) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    pid_t child;
-    if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status;
-    struct rusage usage;
-    if (wait4(child, &status, 0, &usage) != child) return -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return usage.ru_maxrss;
 }
 
 }  // namespace
@@ -122,23 +85,14 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const char* base = std::getenv("TMPDIR");
-    std::string folder = std::string(base && *base ? base : "/tmp") + "/hibarion-robust-XXXXXX";
-    if (!mkdtemp(&folder[0])) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    std::string path = folder + "/twenty-minutes.wav";
+    std::string folder = makeTemporaryFolder("hibarion-robust");
+    if (folder.empty()) return 1;
+    std::string path = folder + "twenty-minutes.wav";
     std::printf("20-minute recording at %d samples a second, 16 bits, stereo\n", Rate);
     bool measured = runTask({"write", path}) >= 0;
     long peak = -1;
     if (measured) {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        if (file) {
-            std::fseek(file, 0, SEEK_END);
-            std::printf("  written: %ld bytes\n", std::ftell(file));
-            std::fclose(file);
-        }
+        std::printf("  written: %lld bytes\n", fileSize(path));
         peak = runTask({"decode", path});
         measured = peak >= 0;
     }

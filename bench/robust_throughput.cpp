@@ -5,19 +5,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "signal/recording_file.h"
+#include "tools/files.h"
 #include "tools/signal_synthesis.h"
 
 namespace {
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 template <typename Run>
 double bestOfThree(Run run)
@@ -37,17 +33,14 @@ double bestOfThree(Run run)
 int main()
 {
     const int rate = 44100;
-    std::mt19937 random(9);
-    std::vector<uint8_t> image(11000);  // with the leader about two minutes
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
+    std::vector<uint8_t> image = randomImage(11000, 9);  // with the leader about two minutes
     std::vector<float> samples = synthesizeTapeFloats(image, rate);
     std::vector<uint8_t> file = makeWideWaveFile(samples, nullptr, rate, 16);
 
     const char* base = std::getenv("TMPDIR");
     std::string wav = std::string(base && *base ? base : "/tmp") + "/hibarion-throughput.wav";
     std::string out = wav + ".out";
-    FILE* f = std::fopen(wav.c_str(), "wb");
-    if (!f || std::fwrite(file.data(), 1, file.size(), f) != file.size() || std::fclose(f) != 0) {
+    if (!writeFile(wav, file)) {
         std::fprintf(stderr, "robust_throughput: cannot write %s\n", wav.c_str());
         return 1;
     }

@@ -31,7 +31,8 @@ target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}
 # The tape signal at any sample rate and what an old tape does to it, shared by the
 # tests, the benchmark and the tools.
 add_library(hibarion_synthesis STATIC ${CMAKE_SOURCE_DIR}/tools/signal_synthesis.cpp
-                                      ${CMAKE_SOURCE_DIR}/tools/impairments.cpp)
+                                      ${CMAKE_SOURCE_DIR}/tools/impairments.cpp
+                                      ${CMAKE_SOURCE_DIR}/tools/files.cpp)
 target_include_directories(hibarion_synthesis PUBLIC ${CMAKE_SOURCE_DIR})
 
 # Turns a readable BASIC program into a tape image; makes the bundled example.

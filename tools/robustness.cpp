@@ -21,6 +21,7 @@
 #include "core/tape_loader.h"
 #include "settings/settings.h"
 #include "signal/recording_file.h"
+#include "tools/files.h"
 #include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
@@ -41,33 +42,6 @@ const size_t imageBytes = 600;
 std::string folder;
 bool haveMinimodem = false;
 double robustSeconds = 0, minimodemSeconds = 0, recordingSeconds = 0;
-
-Bytes randomImage(unsigned seed)
-{
-    std::mt19937 random(seed);
-    Bytes image(imageBytes);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
-Bytes readFile(const std::string& path)
-{
-    Bytes bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    return bytes;
-}
-
-bool writeFile(const std::string& path, const Bytes& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
 
 // The samples of the recording that the encoder itself writes from `image`.
 Bytes encodedSamples(const Bytes& image)
@@ -421,7 +395,7 @@ std::string figureRow(const Row& row)
 {
     Score asRecorded, robust, peer;
     for (int k = 0; k < imageCount; ++k) {
-        Bytes image = randomImage(1000 + k);
+        Bytes image = randomImage(imageBytes, 1000 + k);
         Bytes wave = row.recording(image, row.rate, 2000 + k);
         if (row.rate == 44100) recordingSeconds += (wave.size() - 44.0) / 44100;
         Bytes decoded;
