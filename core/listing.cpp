@@ -16,8 +16,6 @@ enum {
     FirstLineOffset = 16,
     LineHeadLength = 4,  // link and line number
     DoubleQuote = 0x22,
-    DataToken = 0x83,
-    RemToken = 0x8E,
 };
 
 // Listings are read on Windows, so the file is written as the Windows text mode writes

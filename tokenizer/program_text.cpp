@@ -17,8 +17,6 @@ enum {
     FirstLineAddress = 0x8001,
     LastAddress = 0xFFFF,
     DoubleQuote = 0x22,
-    DataToken = 0x83,
-    RemToken = 0x8E,
 };
 
 const char ListingHeading[] = "FILENAME = ";
