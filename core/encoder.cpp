@@ -4,15 +4,14 @@
 #include <cstring>
 #include <limits>
 
+#include "core/cell_samples.h"
+#include "core/cell_times.h"
 #include "core/loaded_data.h"
-#include "core/lanes.h"
 #include "core/output_folder.h"
 #include "settings/settings.h"
 
 namespace {
 
-// Samples of a cell computed together.
-const size_t blockLength = 256;
 const int silenceSamples = 5000;  // at 11025 samples a second; as long in time at others
 const int leaderCells = 4800;
 const int gapCells = 635;
@@ -43,8 +42,9 @@ void putSample(RecordingOutput* output, uint8_t sample)
     output->buffer[output->used++] = sample;
 }
 
-// The times of a cell come one addition after another, as they always did; their
-// samples are computed in lanes, a block at a time, straight into the buffer.
+// The times of a cell come one addition after another, as they always did (in closed
+// form where that is exact); their samples are computed a block at a time, straight
+// into the buffer.
 void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
 {
     double t = cellPhase;
@@ -52,15 +52,11 @@ void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
     double a = high ? 120 / conversionSettings.outputRatio : 120;
     double frequency = high ? 4800 : 2400;
     const double step = samplePeriod();
-    double times[blockLength];
+    double times[cellSampleBlock];
     while (t < e) {
-        size_t n = 0;
-        for (; n < blockLength && t < e; ++n) {
-            times[n] = t;
-            t = t + step;
-        }
+        size_t n = nextCellTimes(t, e, step, times, cellSampleBlock);
         if (sizeof output->buffer - output->used < n) flushOutput(output);
-        waveSamples(times, n, frequency, a, output->buffer + output->used);
+        cellSamples(times, n, step, frequency, a, output->buffer + output->used);
         output->used += n;
     }
     cellPhase = t - e;
