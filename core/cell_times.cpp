@@ -1,6 +1,5 @@
 #include "core/cell_times.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -10,19 +9,21 @@
 // that is t + D with D = step rounded to a multiple of u; only when step / u lies
 // exactly halfway between two integers does the tie go to the even neighbour, which
 // depends on t. Away from ties, then, the additions from t give t + n * D exactly for
-// as long as each t + n * D + step < 2^(k+1). In units of u: T = t / u, an integer in
-// [2^52, 2^53), and s = step / u; T + n * m + s < 2^53 holds exactly when
-// T + n * m <= 2^53 - floor(s) - 1, with m = D / u. Every quantity here is an integer
-// below 2^53 or an exact scaling by a power of two, so nothing below is rounded except
-// the quotients, which are corrected. Binades with fewer than eight steps, or more
-// than 2^49, and those with a tie go by plain additions.
+// as long as each t + n * D + step < 2^(k+1). In units of u, with s = step / u and
+// m = D / u: T + n * m + s < 2^53 holds for the integer T + n * m exactly when
+// T + n * m <= 2^53 - floor(s) - 1, that is when t + n * D <= top = 2^(k+1) -
+// (floor(s) + 1) * u. All these values are multiples of u below 2^(k+1), so their sums
+// and differences here are exact; only the quotients are rounded, and corrected.
+// Binades with a tie, with fewer than eight steps (where plain additions are as quick)
+// or more than 2^30 go by plain additions.
 namespace {
 
 // What the additions of `step` do to a time in one binade, by its exponent field.
 struct Binade {
-    double step;  // the step this entry was worked out for
-    bool closed;  // the closed form holds
-    double scale, m, inverse, d, stepLimit;  // 1 / u, D / u, 1 / m, D, 2^53 - floor(s) - 1
+    double step;        // the step this entry was worked out for
+    bool closed;        // the closed form holds
+    double plainUntil;  // otherwise plain additions go on up to here
+    double unit, d, inverse, top, binadeEnd;  // u, D, 1 / D rounded, top, 2^(k+1)
 };
 
 Binade binades[2048];
@@ -43,28 +44,33 @@ const Binade& binadeFor(int exponent, double step)
     if (binade.step == step) return binade;
     binade.step = step;
     binade.closed = false;
+    binade.plainUntil = fromBits(uint64_t(exponent + 1) << 52);  // 2^(k+1), or infinity
     if (exponent <= 100 || exponent >= 2000) return binade;
-    binade.scale = fromBits(uint64_t(2098 - exponent) << 52);
-    double s = step * binade.scale;
-    if (!(s > 7.5 && s < 0x1p49)) return binade;
+    double s = step * fromBits(uint64_t(2098 - exponent) << 52);  // step / u
+    // A binade too short for the closed form: so are the ones above it while s / 2^j
+    // stays at 2^49 or more.
+    for (double above = s / 2; above >= 0x1p49 && binade.plainUntil < 0x1p1000; above /= 2)
+        binade.plainUntil = binade.plainUntil * 2;
+    if (!(s > 0x1p22 && s < 0x1p49)) return binade;
     double whole = wholePart(s);
     if (s - whole == 0.5) return binade;
     binade.closed = true;
-    binade.m = s - whole < 0.5 ? whole : whole + 1;
-    binade.inverse = 1 / binade.m;
-    binade.d = binade.m * fromBits(uint64_t(exponent - 52) << 52);
-    binade.stepLimit = 0x1p53 - whole - 1;
+    binade.unit = fromBits(uint64_t(exponent - 52) << 52);
+    binade.d = (s - whole < 0.5 ? whole : whole + 1) * binade.unit;
+    binade.inverse = 1 / binade.d;
+    binade.binadeEnd = fromBits(uint64_t(exponent + 1) << 52);
+    binade.top = binade.binadeEnd - (whole + 1) * binade.unit;
     return binade;
 }
 
-// floor(x / m) for integers 0 <= x <= 2^52 and 8 <= m <= 2^49: the quotient by the
-// rounded reciprocal is within 2^50 * 2^-52 of x / m, so its integer part is at most one
-// off, and the remainder, computed exactly, shows which way.
+// floor(x / D) for a multiple x of u, 0 <= x < 2^k: the quotient by the rounded
+// reciprocal is within 2^30 * 2^-52 of x / D, so its integer part is at most one off,
+// and the remainder, exact, shows which way.
 double wholeQuotient(double x, const Binade& binade)
 {
     double q = wholePart(x * binade.inverse);
-    double r = x - q * binade.m;
-    return r < 0 ? q - 1 : r >= binade.m ? q + 1 : q;
+    double r = x - q * binade.d;
+    return r < 0 ? q - 1 : r >= binade.d ? q + 1 : q;
 }
 
 }  // namespace
@@ -76,30 +82,39 @@ size_t nextCellTimes(double& time, double end, double step, double* times, size_
     while (n < most && t < end) {
         uint64_t bits;
         std::memcpy(&bits, &t, sizeof bits);
-        // Negative times, whose sign bit lands here, go by plain additions.
-        const Binade* binade = bits >> 63 ? nullptr : &binadeFor(static_cast<int>(bits >> 52), step);
-        if (!binade || !binade->closed) {
-            times[n++] = t;
+        if (bits >> 63) {  // a negative time
+            if (times) times[n] = t;
+            ++n;
             t = t + step;
             continue;
         }
-        double first = t * binade->scale;
-        // t + j * D is exact for j up to `exact`; the times below `end` are j < `below`.
-        double exact =
-            first > binade->stepLimit ? 0 : wholeQuotient(binade->stepLimit - first, *binade) + 1;
-        double ends = end * binade->scale;
-        double below = 0x1p60;
-        if (ends <= 0x1p53) {
-            double ceiling = wholePart(ends);
-            if (ceiling < ends) ceiling = ceiling + 1;
-            below = wholeQuotient(ceiling - 1 - first, *binade) + 1;
+        const Binade& binade = binadeFor(static_cast<int>(bits >> 52), step);
+        if (!binade.closed) {
+            do {
+                if (times) times[n] = t;
+                ++n;
+                t = t + step;
+            } while (n < most && t < end && t < binade.plainUntil);
+            continue;
         }
+        if (t > binade.top) {
+            if (times) times[n] = t;
+            ++n;
+            t = t + step;
+            continue;
+        }
+        const double d = binade.d;
+        // t + j * D is exact for j up to `exact`; the times below `end` are j < `below`
+        // (every exact one when end lies past the binade).
+        double exact = wholeQuotient(binade.top - t, binade) + 1;
+        double below = end <= binade.binadeEnd ? wholeQuotient(end - t - binade.unit, binade) + 1
+                                               : 0x1p60;
         double count = exact + 1 < below ? exact + 1 : below;
         if (count > static_cast<double>(most - n)) count = static_cast<double>(most - n);
         size_t length = static_cast<size_t>(count);
-        const double d = binade->d;
-        double* run = times + n;
-        for (size_t j = 0; j < length; ++j) run[j] = t + static_cast<double>(static_cast<int>(j)) * d;
+        if (times)
+            for (size_t j = 0; j < length; ++j)
+                times[n + j] = t + static_cast<double>(static_cast<int>(j)) * d;
         n += length;
         t = count <= exact ? t + count * d : (t + exact * d) + step;
     }

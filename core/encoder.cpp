@@ -52,11 +52,11 @@ void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
     double a = high ? 120 / conversionSettings.outputRatio : 120;
     double frequency = high ? 4800 : 2400;
     const double step = samplePeriod();
-    double times[cellSampleBlock];
     while (t < e) {
-        size_t n = nextCellTimes(t, e, step, times, cellSampleBlock);
+        double first = t;
+        size_t n = nextCellTimes(t, e, step, nullptr, cellSampleBlock);
         if (sizeof output->buffer - output->used < n) flushOutput(output);
-        cellSamples(times, n, step, frequency, a, output->buffer + output->used);
+        cellSamples(first, t, n, step, frequency, a, output->buffer + output->used);
         output->used += n;
     }
     cellPhase = t - e;
