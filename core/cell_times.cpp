@@ -79,16 +79,24 @@ size_t nextCellTimes(double& time, double end, double step, double* times, size_
 {
     double t = time;
     size_t n = 0;
+    // The exponent field of t where already known: a closed run ends in the binade above
+    // its own, as t + step there lies in [2^(k+1), 2^(k+1) + step) and step < 2^(k-3).
+    int known = -1;
     while (n < most && t < end) {
-        uint64_t bits;
-        std::memcpy(&bits, &t, sizeof bits);
-        if (bits >> 63) {  // a negative time
-            if (times) times[n] = t;
-            ++n;
-            t = t + step;
-            continue;
+        int exponent = known;
+        if (exponent < 0) {
+            uint64_t bits;
+            std::memcpy(&bits, &t, sizeof bits);
+            if (bits >> 63) {  // a negative time
+                if (times) times[n] = t;
+                ++n;
+                t = t + step;
+                continue;
+            }
+            exponent = static_cast<int>(bits >> 52);
         }
-        const Binade& binade = binadeFor(static_cast<int>(bits >> 52), step);
+        known = -1;
+        const Binade& binade = binadeFor(exponent, step);
         if (!binade.closed) {
             do {
                 if (times) times[n] = t;
@@ -106,7 +114,8 @@ size_t nextCellTimes(double& time, double end, double step, double* times, size_
         const double d = binade.d;
         // t + j * D is exact for j up to `exact`; the times below `end` are j < `below`
         // (every exact one when end lies past the binade).
-        double exact = wholeQuotient(binade.top - t, binade) + 1;
+        double whole = wholeQuotient(binade.top - t, binade);
+        double exact = whole + 1;
         double below = end <= binade.binadeEnd ? wholeQuotient(end - t - binade.unit, binade) + 1
                                                : 0x1p60;
         double count = exact + 1 < below ? exact + 1 : below;
@@ -116,7 +125,12 @@ size_t nextCellTimes(double& time, double end, double step, double* times, size_
             for (size_t j = 0; j < length; ++j)
                 times[n + j] = t + static_cast<double>(static_cast<int>(j)) * d;
         n += length;
-        t = count <= exact ? t + count * d : (t + exact * d) + step;
+        if (count <= exact) {
+            t = t + count * d;
+        } else {
+            t = ((t + d) + whole * d) + step;
+            known = exponent + 1;
+        }
     }
     time = t;
     return n;
