@@ -48,6 +48,8 @@ endforeach()
 set_source_files_properties(${CMAKE_BINARY_DIR}/cp932/core/sine.cpp
                             ${CMAKE_BINARY_DIR}/cp932/core/lanes.cpp
                             ${CMAKE_BINARY_DIR}/cp932/core/encoder.cpp
+                            ${CMAKE_BINARY_DIR}/cp932/core/cell_times.cpp
+                            ${CMAKE_BINARY_DIR}/cp932/core/cell_samples.cpp
                             ${CMAKE_BINARY_DIR}/cp932/core/decoder.cpp
                             PROPERTIES COMPILE_OPTIONS -fno-sanitize-coverage=trace-cmp)
 

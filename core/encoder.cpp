@@ -4,15 +4,14 @@
 #include <cstring>
 #include <limits>
 
+#include "core/cell_samples.h"
+#include "core/cell_times.h"
 #include "core/loaded_data.h"
-#include "core/lanes.h"
 #include "core/output_folder.h"
 #include "settings/settings.h"
 
 namespace {
 
-// Samples of a cell computed together.
-const size_t blockLength = 256;
 const int silenceSamples = 5000;  // at 11025 samples a second; as long in time at others
 const int leaderCells = 4800;
 const int gapCells = 635;
@@ -43,8 +42,28 @@ void putSample(RecordingOutput* output, uint8_t sample)
     output->buffer[output->used++] = sample;
 }
 
-// The times of a cell come one addition after another, as they always did; their
-// samples are computed in lanes, a block at a time, straight into the buffer.
+// The last block of samples, written only once the next block's times are counted: the
+// processor then works out those times, each waiting on the one before, alongside this
+// block's samples.
+struct PendingBlock {
+    double first, after, step, frequency, amplitude;
+    size_t count;  // 0: none
+};
+PendingBlock pending;
+
+void writePending(RecordingOutput* output)
+{
+    if (pending.count == 0) return;
+    if (sizeof output->buffer - output->used < pending.count) flushOutput(output);
+    cellSamples(pending.first, pending.after, pending.count, pending.step, pending.frequency,
+                pending.amplitude, output->buffer + output->used);
+    output->used += pending.count;
+    pending.count = 0;
+}
+
+// The times of a cell come one addition after another, as they always did (in closed
+// form where that is exact); their samples are computed a block at a time, straight
+// into the buffer, the last block left pending.
 void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
 {
     double t = cellPhase;
@@ -52,36 +71,32 @@ void writeCell(double& cellPhase, RecordingOutput* output, double x, bool high)
     double a = high ? 120 / conversionSettings.outputRatio : 120;
     double frequency = high ? 4800 : 2400;
     const double step = samplePeriod();
-    double times[blockLength];
     while (t < e) {
-        size_t n = 0;
-        for (; n < blockLength && t < e; ++n) {
-            times[n] = t;
-            t = t + step;
-        }
-        if (sizeof output->buffer - output->used < n) flushOutput(output);
-        waveSamples(times, n, frequency, a, output->buffer + output->used);
-        output->used += n;
+        double first = t;
+        size_t n = nextCellTimes(t, e, step, nullptr, cellSampleBlock);
+        writePending(output);
+        pending = {first, t, step, frequency, a, n};
     }
     cellPhase = t - e;
 }
 
 void writeSilence(RecordingOutput* output)
 {
+    writePending(output);
     for (int k = silenceLength(); k > 0; --k) putSample(output, 128);
 }
 
 void writeByteFrame(double& cellPhase, RecordingOutput* output, uint8_t value, double x)
 {
-    writeHighCell(cellPhase, output, x);
-    writeHighCell(cellPhase, output, x);
-    writeHighCell(cellPhase, output, x);
-    writeLowCell(cellPhase, output, x);
+    writeCell(cellPhase, output, x, true);
+    writeCell(cellPhase, output, x, true);
+    writeCell(cellPhase, output, x, true);
+    writeCell(cellPhase, output, x, false);
     for (int bit = 0; bit < 8; ++bit) {
         if (value & (1 << bit))
-            writeHighCell(cellPhase, output, x);
+            writeCell(cellPhase, output, x, true);
         else
-            writeLowCell(cellPhase, output, x);
+            writeCell(cellPhase, output, x, false);
     }
 }
 
@@ -186,11 +201,13 @@ uint32_t outputSampleRate = 11025;
 void writeHighCell(double& cellPhase, RecordingOutput* output, double x)
 {
     writeCell(cellPhase, output, x, true);
+    writePending(output);
 }
 
 void writeLowCell(double& cellPhase, RecordingOutput* output, double x)
 {
     writeCell(cellPhase, output, x, false);
+    writePending(output);
 }
 
 std::string recordingNameFor(const char* tapeImagePath)
@@ -261,16 +278,16 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     writeHeader(&output, static_cast<uint32_t>(sampleCount), format);
     writeSilence(&output);
     double cellPhase = 0.0;
-    for (int c = 0; c < leaderCells; ++c) writeHighCell(cellPhase, &output, 1.0);
+    for (int c = 0; c < leaderCells; ++c) writeCell(cellPhase, &output, 1.0, true);
     uint32_t headerBytes = image.count < headerBlockBytes ? image.count : headerBlockBytes;
     for (uint32_t k = 0; k < headerBytes; ++k)
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
-    for (int c = 0; c < gapCells; ++c) writeHighCell(cellPhase, &output, slowness);
+    for (int c = 0; c < gapCells; ++c) writeCell(cellPhase, &output, slowness, true);
     for (uint32_t k = headerBytes; k < image.count; ++k) {
         reportProgress(k, image.count);
         writeByteFrame(cellPhase, &output, image.bytes[k], slowness);
     }
-    for (int c = 0; c < trailerCells; ++c) writeHighCell(cellPhase, &output, 1.0);
+    for (int c = 0; c < trailerCells; ++c) writeCell(cellPhase, &output, 1.0, true);
     writeSilence(&output);
     flushOutput(&output);
 

@@ -76,6 +76,20 @@ void waveSamplesOne(const double* t, size_t count, double frequency, double ampl
         samples[k] = sampleFor(128.5 - amplitude * portableSine(t[k] * pi * frequency));
 }
 
+
+uint32_t estimatedSamplesOne(const double* cosines, const double* sines, size_t count, double a1,
+                             double a2, double low, double high, uint8_t* samples)
+{
+    uint32_t undecided = 0;
+    for (size_t k = 0; k < count; ++k) {
+        double w = a1 * cosines[k] + a2 * sines[k];
+        int byte = static_cast<int>(low - w);
+        if (byte != static_cast<int>(high - w)) undecided |= 1u << (k / 16);
+        samples[k] = static_cast<uint8_t>(byte < 0 ? 0 : byte > 255 ? 255 : byte);
+    }
+    return undecided;
+}
+
 #ifdef __SSE2__
 // ---- Two lanes ----------------------------------------------------------------------
 
@@ -222,6 +236,41 @@ void waveSamplesTwo(const double* t, size_t count, double frequency, double ampl
         if (pair) samples[k + 1] = static_cast<uint8_t>(bytes >> 8);
     }
 }
+
+// Sixteen bytes at a time, four values in two registers at each step; the integers
+// saturate to bytes as sampleFor clips.
+uint32_t estimatedSamplesTwo(const double* cosines, const double* sines, size_t count, double a1,
+                             double a2, double low, double high, uint8_t* samples)
+{
+    uint32_t undecided = 0;
+    for (size_t from = 0; from < count; from += 16) {
+        __m128i lows[4], same = _mm_set1_epi32(-1);
+        for (int r = 0; r < 4; ++r) {
+            __m128i pair[2][2];
+            for (int h = 0; h < 2; ++h) {
+                size_t k = from + 4 * r + 2 * h;
+                __m128d w = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(a1), _mm_loadu_pd(cosines + k)),
+                                       _mm_mul_pd(_mm_set1_pd(a2), _mm_loadu_pd(sines + k)));
+                pair[0][h] = _mm_cvttpd_epi32(_mm_sub_pd(_mm_set1_pd(low), w));
+                pair[1][h] = _mm_cvttpd_epi32(_mm_sub_pd(_mm_set1_pd(high), w));
+            }
+            lows[r] = _mm_unpacklo_epi64(pair[0][0], pair[0][1]);
+            __m128i highs = _mm_unpacklo_epi64(pair[1][0], pair[1][1]);
+            same = _mm_and_si128(same, _mm_cmpeq_epi32(lows[r], highs));
+        }
+        if (_mm_movemask_epi8(same) != 0xFFFF) undecided |= 1u << (from / 16);
+        __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(lows[0], lows[1]),
+                                         _mm_packs_epi32(lows[2], lows[3]));
+        if (count - from >= 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + from), bytes);
+        } else {
+            uint8_t last[16];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(last), bytes);
+            for (size_t k = from; k < count; ++k) samples[k] = last[k - from];
+        }
+    }
+    return undecided;
+}
 #endif
 
 LaneWidth widestLanes()
@@ -305,5 +354,19 @@ void waveSamples(const double* t, size_t count, double frequency, double amplitu
     case TwoLanes: return waveSamplesTwo(t, count, frequency, amplitude, samples);
 #endif
     default: return waveSamplesOne(t, count, frequency, amplitude, samples);
+    }
+}
+
+uint32_t estimatedSamples(const double* cosines, const double* sines, size_t count, double a1,
+                          double a2, double low, double high, uint8_t* samples)
+{
+    switch (laneWidth) {
+#ifdef HIBARION_AVX2
+    case FourLanes: return estimatedSamplesAvx2(cosines, sines, count, a1, a2, low, high, samples);
+#endif
+#ifdef __SSE2__
+    case TwoLanes: return estimatedSamplesTwo(cosines, sines, count, a1, a2, low, high, samples);
+#endif
+    default: return estimatedSamplesOne(cosines, sines, count, a1, a2, low, high, samples);
     }
 }

@@ -40,3 +40,12 @@ void estimateSums(const uint8_t* x, double level, int period, const double* cons
 // frequency) truncated to a byte, clipped to 0 ... 255, and 128 where it is not a number.
 void waveSamples(const double* t, size_t count, double frequency, double amplitude,
                  uint8_t* samples);
+
+// The encoder's estimated samples (core/cell_samples.h): with w = a1 * cosines[k] +
+// a2 * sines[k], samples[k] = trunc(low - w) clipped to 0 ... 255 for k below count (at
+// most 256; the tables are read up to the next multiple of 16). Bit g of the result is
+// set where some k from 16g to 16g + 15 has trunc(low - w) != trunc(high - w), that is
+// where the estimate leaves those bytes open. |a1|, |a2|, |low| and |high| stay below
+// 2^14 and the tables within 2.
+uint32_t estimatedSamples(const double* cosines, const double* sines, size_t count, double a1,
+                          double a2, double low, double high, uint8_t* samples);

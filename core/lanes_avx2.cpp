@@ -199,3 +199,33 @@ void waveSamplesAvx2(const double* t, size_t count, double frequency, double amp
         }
     }
 }
+
+uint32_t estimatedSamplesAvx2(const double* cosines, const double* sines, size_t count,
+                              double a1, double a2, double low, double high, uint8_t* samples)
+{
+    uint32_t undecided = 0;
+    for (size_t from = 0; from < count; from += 16) {
+        __m128i lows[4], same = _mm_set1_epi32(-1);
+        for (int r = 0; r < 4; ++r) {
+            size_t k = from + 4 * r;
+            __m256d w =
+                _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(a1), _mm256_loadu_pd(cosines + k)),
+                              _mm256_mul_pd(_mm256_set1_pd(a2), _mm256_loadu_pd(sines + k)));
+            lows[r] = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_set1_pd(low), w));
+            __m128i highs = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_set1_pd(high), w));
+            same = _mm_and_si128(same, _mm_cmpeq_epi32(lows[r], highs));
+        }
+        if (_mm_movemask_epi8(same) != 0xFFFF) undecided |= 1u << (from / 16);
+        // The integers saturate to bytes as sampleFor clips.
+        __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(lows[0], lows[1]),
+                                         _mm_packs_epi32(lows[2], lows[3]));
+        if (count - from >= 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + from), bytes);
+        } else {
+            uint8_t last[16];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(last), bytes);
+            for (size_t k = from; k < count; ++k) samples[k] = last[k - from];
+        }
+    }
+    return undecided;
+}

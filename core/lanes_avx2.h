@@ -10,3 +10,5 @@ void estimateSumsAvx2(const uint8_t* x, double level, int period, const double* 
                       double* sums);
 void waveSamplesAvx2(const double* t, size_t count, double frequency, double amplitude,
                      uint8_t* samples);
+uint32_t estimatedSamplesAvx2(const double* cosines, const double* sines, size_t count,
+                              double a1, double a2, double low, double high, uint8_t* samples);
