@@ -18,6 +18,7 @@ void setUpDecimator(Decimator& decimator, double sampleRate)
     int factor = static_cast<int>(sampleRate / 9000.0);
     decimator.factor = factor < 1 ? 1 : factor;
     decimator.taps.clear();
+    decimator.delay = 0.0;
     decimator.next = 0;
     decimator.phase = 0;
     if (decimator.factor == 1) {
@@ -39,10 +40,8 @@ void setUpDecimator(Decimator& decimator, double sampleRate)
         sum = sum + sinc * window;
     }
     for (double& tap : decimator.taps) tap = tap / sum;
+    decimator.delay = half;
+    // Zeros before the oldest tap change nothing but let the sum run in lanes of four.
+    while (decimator.taps.size() % 4 != 0) decimator.taps.insert(decimator.taps.begin(), 0.0);
     decimator.history.assign(2 * decimator.taps.size(), 0.0);
-}
-
-double decimatorDelay(const Decimator& decimator)
-{
-    return decimator.taps.empty() ? 0.0 : (decimator.taps.size() - 1) / 2.0;
 }

@@ -8,7 +8,8 @@
 
 struct Decimator {
     int factor;                  // D
-    std::vector<double> taps;    // empty when D is 1
+    std::vector<double> taps;    // empty when D is 1; leading zeros pad it to lanes of four
+    double delay;                // the filter's delay in input samples
     std::vector<double> history; // the last taps.size() inputs, stored twice in a row
     size_t next;                 // where the next input goes in the first copy
     int phase;                   // inputs since the last output
@@ -31,12 +32,18 @@ inline bool decimate(Decimator& decimator, double input, double& output)
     if (++decimator.phase < decimator.factor) return false;
     decimator.phase = 0;
     // The window of the last `length` inputs, oldest first, lies at next ... next + length.
+    // Four partial sums, each its own chain of additions, so that the processor need not
+    // wait for one addition before the next; the compiler may also pair them in registers.
     const double* window = decimator.history.data() + decimator.next;
-    double sum = 0.0;
-    for (size_t k = 0; k < length; ++k) sum = sum + decimator.taps[k] * window[k];
-    output = sum;
+    const double* taps = decimator.taps.data();
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    for (size_t k = 0; k < length; k += 4) {
+        sum[0] = sum[0] + taps[k] * window[k];
+        sum[1] = sum[1] + taps[k + 1] * window[k + 1];
+        sum[2] = sum[2] + taps[k + 2] * window[k + 2];
+        sum[3] = sum[3] + taps[k + 3] * window[k + 3];
+    }
+    output = (sum[0] + sum[1]) + (sum[2] + sum[3]);
     return true;
 }
 
-// The filter's delay in input samples.
-double decimatorDelay(const Decimator& decimator);

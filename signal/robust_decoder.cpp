@@ -148,7 +148,7 @@ void addSuspect(RobustDecoder& d, double t0, const char* reason)
     }
     // Working sample n stands for input sample n D + D - 1, less the filter's delay.
     const Decimator& m = d.decimator;
-    double input = t0 * m.factor + (m.factor - 1) - decimatorDelay(m);
+    double input = t0 * m.factor + (m.factor - 1) - m.delay;
     double seconds = input > 0 ? input / d.sampleRate : 0.0;
     d.suspects.push_back(SuspectRange{index, index, seconds, reason});
 }
