@@ -34,7 +34,8 @@ Biquad highPassSection(double rate, double corner, double q)
 
 double filtered(Biquad& s, double x)
 {
-    double y = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
+    // The last output's term last: the only one the next sample waits for.
+    double y = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a2 * s.y2 - s.a1 * s.y1;
     s.x2 = s.x1;
     s.x1 = x;
     s.y2 = s.y1;
@@ -54,17 +55,14 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     detector.highPass[1] = highPassSection(workingRate, highPassCorner, 1.3065629648763766);
     detector.recent.assign(2 * detector.window, 0.0);
     detector.next = 0;
-    detector.highCos.clear();
-    detector.highSin.clear();
-    detector.lowCos.clear();
-    detector.lowSin.clear();
+    detector.tones.clear();
     for (int k = 0; k < detector.window; ++k) {
         double high = 2 * pi * highTone * k / workingRate;
         double low = 2 * pi * lowTone * k / workingRate;
-        detector.highCos.push_back(portableCosine(high));
-        detector.highSin.push_back(portableSine(high));
-        detector.lowCos.push_back(portableCosine(low));
-        detector.lowSin.push_back(portableSine(low));
+        detector.tones.push_back(portableCosine(high));
+        detector.tones.push_back(portableCosine(low));
+        detector.tones.push_back(-portableSine(high));
+        detector.tones.push_back(-portableSine(low));
     }
     detector.highRe.assign(detector.window, 0.0);
     detector.highIm.assign(detector.window, 0.0);
@@ -85,13 +83,19 @@ ToneLevels detectTones(ToneDetector& d, double sample)
     d.next = d.next + 1 == w ? 0 : d.next + 1;
     const double* x = d.recent.data() + d.next;  // oldest first
 
-    double hr = 0, hi = 0, lr = 0, li = 0;
-    for (size_t k = 0; k < w; ++k) {
-        hr = hr + x[k] * d.highCos[k];
-        hi = hi - x[k] * d.highSin[k];
-        lr = lr + x[k] * d.lowCos[k];
-        li = li - x[k] * d.lowSin[k];
+    // Each correlation in two partial sums, even and odd samples, so that the chains of
+    // additions are half as long.
+    const double* tones = d.tones.data();
+    double even[4] = {0, 0, 0, 0}, odd[4] = {0, 0, 0, 0};
+    size_t k = 0;
+    for (; k + 1 < w; k += 2) {
+        for (int j = 0; j < 4; ++j) even[j] = even[j] + x[k] * tones[4 * k + j];
+        for (int j = 0; j < 4; ++j) odd[j] = odd[j] + x[k + 1] * tones[4 * k + 4 + j];
     }
+    if (k < w)
+        for (int j = 0; j < 4; ++j) even[j] = even[j] + x[k] * tones[4 * k + j];
+    double hr = even[0] + odd[0], lr = even[1] + odd[1];
+    double hi = even[2] + odd[2], li = even[3] + odd[3];
     double high = std::sqrt(hr * hr + hi * hi);
     double low = std::sqrt(lr * lr + li * li);
 
@@ -107,8 +111,9 @@ ToneLevels detectTones(ToneDetector& d, double sample)
     double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
     if (size > 0) {
         double c = d.ownTurnCos, s = d.ownTurnSin;
-        double ur = (zr * c + zi * s) / size;
-        double ui = (zi * c - zr * s) / size;
+        double inverse = 1.0 / size;
+        double ur = (zr * c + zi * s) * inverse;
+        double ui = (zi * c - zr * s) * inverse;
         double a = 1.0 / (speedCells * d.workingRate / 1200.0);
         d.turnRe = d.turnRe + a * (ur - d.turnRe);
         d.turnIm = d.turnIm + a * (ui - d.turnIm);

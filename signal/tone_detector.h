@@ -17,7 +17,9 @@ struct ToneDetector {
     Biquad highPass[2];
     std::vector<double> recent;          // the last `window` samples, stored twice in a row
     size_t next;
-    std::vector<double> highCos, highSin, lowCos, lowSin;  // the tones over one window
+    // The tones over one window, four values a sample: cos 2400, cos 1200, -sin 2400,
+    // -sin 1200, so that the four correlations run side by side in paired registers.
+    std::vector<double> tones;
     std::vector<double> highRe, highIm;  // the high tone's correlation of the last window
     size_t highNext;                     // samples, to compare phases one window apart
     double turnRe, turnIm;               // the high tone's turn over one window, averaged
