@@ -1,6 +1,7 @@
 #include "signal/decimator.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "core/sine.h"
 
@@ -19,12 +20,9 @@ void setUpDecimator(Decimator& decimator, double sampleRate)
     decimator.factor = factor < 1 ? 1 : factor;
     decimator.taps.clear();
     decimator.delay = 0.0;
-    decimator.next = 0;
     decimator.phase = 0;
-    if (decimator.factor == 1) {
-        decimator.history.clear();
-        return;
-    }
+    decimator.inputs.clear();
+    if (decimator.factor == 1) return;
     // A Hamming-windowed sinc whose transition runs from the pass edge to where the
     // working rate folds the pass edge back: about 3.3 / transition taps.
     double workingRate = sampleRate / decimator.factor;
@@ -43,5 +41,35 @@ void setUpDecimator(Decimator& decimator, double sampleRate)
     decimator.delay = half;
     // Zeros before the oldest tap change nothing but let the sum run in lanes of four.
     while (decimator.taps.size() % 4 != 0) decimator.taps.insert(decimator.taps.begin(), 0.0);
-    decimator.history.assign(2 * decimator.taps.size(), 0.0);
+    decimator.inputs.assign(decimator.taps.size() - 1, 0.0);
+}
+
+void decimate(Decimator& decimator, const double* samples, size_t count,
+              std::vector<double>& output)
+{
+    if (decimator.factor == 1) {
+        output.insert(output.end(), samples, samples + count);
+        return;
+    }
+    std::vector<double>& inputs = decimator.inputs;
+    const size_t length = decimator.taps.size();
+    inputs.insert(inputs.end(), samples, samples + count);
+    // The window of the piece's j-th input, the last `length` inputs, starts at inputs[j].
+    const double* taps = decimator.taps.data();
+    for (size_t j = 0; j < count; ++j) {
+        if (++decimator.phase < decimator.factor) continue;
+        decimator.phase = 0;
+        // Four partial sums, each its own chain of additions, so that the processor need
+        // not wait for one addition before the next; the compiler pairs them in registers.
+        const double* window = inputs.data() + j;
+        double sum[4] = {0.0, 0.0, 0.0, 0.0};
+        for (size_t k = 0; k < length; k += 4) {
+            sum[0] = sum[0] + taps[k] * window[k];
+            sum[1] = sum[1] + taps[k + 1] * window[k + 1];
+            sum[2] = sum[2] + taps[k + 2] * window[k + 2];
+            sum[3] = sum[3] + taps[k + 3] * window[k + 3];
+        }
+        output.push_back((sum[0] + sum[1]) + (sum[2] + sum[3]));
+    }
+    inputs.erase(inputs.begin(), inputs.begin() + static_cast<std::ptrdiff_t>(count));
 }

@@ -18,6 +18,9 @@
 namespace {
 
 const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
+// Working samples whose levels enter the ring before the tracker runs: small beside
+// what the ring holds beyond the tracker's reach.
+const size_t levelsPiece = 256;
 
 const double startLow = -0.3;    // contrast below which a start cell is low
 const double runHigh = 0.5;      // mean contrast of a run of high cells before a start
@@ -42,6 +45,9 @@ struct RobustDecoder {
     ToneDetector detector;
     double nominalCell;  // working samples of one cell at normal speed
     std::vector<ToneLevels> ring;
+    std::vector<double> inputs;       // a piece of the input, made safe
+    std::vector<double> working;      // the working samples decimated from it
+    std::vector<ToneLevels> levels;   // the levels of a piece of them
     uint64_t produced;   // working samples so far
     uint64_t waitUntil;  // the tracker needs this many before it can go on
     bool finished;
@@ -328,11 +334,17 @@ void track(RobustDecoder& d)
     d.waitUntil = reach > 0 ? static_cast<uint64_t>(std::ceil(reach)) : 0;
 }
 
-void takeWorkingSample(RobustDecoder& d, double sample)
+// The levels of the working samples enter the ring a piece at a time; the tracker
+// goes on whenever they reach as far as it waits for.
+void takeWorkingSamples(RobustDecoder& d, const double* samples, size_t count)
 {
-    d.ring[d.produced % ringSize] = detectTones(d.detector, sample);
-    ++d.produced;
-    if (d.produced >= d.waitUntil) track(d);
+    for (size_t at = 0; at < count; at += levelsPiece) {
+        size_t size = count - at < levelsPiece ? count - at : levelsPiece;
+        detectTones(d.detector, samples + at, size, d.levels.data());
+        for (size_t n = 0; n < size; ++n) d.ring[(d.produced + n) % ringSize] = d.levels[n];
+        d.produced += size;
+        if (d.produced >= d.waitUntil) track(d);
+    }
 }
 
 }  // namespace
@@ -346,6 +358,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     setUpToneDetector(d->detector, workingRate);
     d->nominalCell = workingRate / 1200.0;
     d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
+    d->levels.assign(levelsPiece, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
     d->produced = 0;
     d->waitUntil = 0;
     d->finished = false;
@@ -363,15 +376,20 @@ RobustDecoder* createRobustDecoder(double sampleRate)
 void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
 {
     if (d->finished) return;
-    for (size_t k = 0; k < count; ++k) {
+    for (size_t at = 0; at < count; at += decimatorPiece) {
+        size_t size = count - at < decimatorPiece ? count - at : decimatorPiece;
         // A sample that is no number counts as silence; an infinite one is clipped,
         // so that no filter is ever poisoned.
-        double x = samples[k];
-        if (x != x) x = 0.0;
-        if (x < -largestSample) x = -largestSample;
-        if (x > largestSample) x = largestSample;
-        double out;
-        if (decimate(d->decimator, x, out)) takeWorkingSample(*d, out);
+        d->inputs.resize(size);
+        for (size_t k = 0; k < size; ++k) {
+            double x = samples[at + k];
+            x = x == x ? x : 0.0;
+            x = x < -largestSample ? -largestSample : x;
+            d->inputs[k] = x > largestSample ? largestSample : x;
+        }
+        d->working.clear();
+        decimate(d->decimator, d->inputs.data(), size, d->working);
+        takeWorkingSamples(*d, d->working.data(), d->working.size());
     }
 }
 

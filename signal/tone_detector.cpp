@@ -1,6 +1,7 @@
 #include "signal/tone_detector.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "core/sine.h"
 
@@ -53,16 +54,18 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     // The two sections' Q values of a fourth-order Butterworth response.
     detector.highPass[0] = highPassSection(workingRate, highPassCorner, 0.5411961001461970);
     detector.highPass[1] = highPassSection(workingRate, highPassCorner, 1.3065629648763766);
-    detector.recent.assign(2 * detector.window, 0.0);
-    detector.next = 0;
-    detector.tones.clear();
+    detector.recent.assign(detector.window - 1, 0.0);
+    detector.highCos.clear();
+    detector.highSin.clear();
+    detector.lowCos.clear();
+    detector.lowSin.clear();
     for (int k = 0; k < detector.window; ++k) {
         double high = 2 * pi * highTone * k / workingRate;
         double low = 2 * pi * lowTone * k / workingRate;
-        detector.tones.push_back(portableCosine(high));
-        detector.tones.push_back(portableCosine(low));
-        detector.tones.push_back(-portableSine(high));
-        detector.tones.push_back(-portableSine(low));
+        detector.highCos.push_back(portableCosine(high));
+        detector.highSin.push_back(-portableSine(high));
+        detector.lowCos.push_back(portableCosine(low));
+        detector.lowSin.push_back(-portableSine(low));
     }
     detector.highRe.assign(detector.window, 0.0);
     detector.highIm.assign(detector.window, 0.0);
@@ -74,57 +77,65 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     detector.ownTurnSin = portableSine(ownTurn);
 }
 
-ToneLevels detectTones(ToneDetector& d, double sample)
+void detectTones(ToneDetector& d, const double* samples, size_t count, ToneLevels* levels)
 {
-    double y = filtered(d.highPass[1], filtered(d.highPass[0], sample));
     const size_t w = static_cast<size_t>(d.window);
-    d.recent[d.next] = y;
-    d.recent[d.next + w] = y;
-    d.next = d.next + 1 == w ? 0 : d.next + 1;
-    const double* x = d.recent.data() + d.next;  // oldest first
+    std::vector<double>& x = d.recent;
+    for (size_t n = 0; n < count; ++n)
+        x.push_back(filtered(d.highPass[1], filtered(d.highPass[0], samples[n])));
 
-    // Each correlation in two partial sums, even and odd samples, so that the chains of
-    // additions are half as long.
-    const double* tones = d.tones.data();
-    double even[4] = {0, 0, 0, 0}, odd[4] = {0, 0, 0, 0};
-    size_t k = 0;
-    for (; k + 1 < w; k += 2) {
-        for (int j = 0; j < 4; ++j) even[j] = even[j] + x[k] * tones[4 * k + j];
-        for (int j = 0; j < 4; ++j) odd[j] = odd[j] + x[k + 1] * tones[4 * k + 4 + j];
+    // The correlations over the window ending at each sample, the window's oldest sample
+    // x[n] first. Sample by sample within one term, so that the loops over n run two
+    // samples at a time, and each sum still adds its terms oldest first.
+    d.hr.assign(count, 0.0);
+    d.hi.assign(count, 0.0);
+    d.lr.assign(count, 0.0);
+    d.li.assign(count, 0.0);
+    double* hr = d.hr.data();
+    double* hi = d.hi.data();
+    double* lr = d.lr.data();
+    double* li = d.li.data();
+    for (size_t k = 0; k < w; ++k) {
+        const double* xk = x.data() + k;
+        const double hc = d.highCos[k], hs = d.highSin[k], lc = d.lowCos[k], ls = d.lowSin[k];
+        for (size_t n = 0; n < count; ++n) {
+            hr[n] = hr[n] + xk[n] * hc;
+            hi[n] = hi[n] + xk[n] * hs;
+            lr[n] = lr[n] + xk[n] * lc;
+            li[n] = li[n] + xk[n] * ls;
+        }
     }
-    if (k < w)
-        for (int j = 0; j < 4; ++j) even[j] = even[j] + x[k] * tones[4 * k + j];
-    double hr = even[0] + odd[0], lr = even[1] + odd[1];
-    double hi = even[2] + odd[2], li = even[3] + odd[3];
-    double high = std::sqrt(hr * hr + hi * hi);
-    double low = std::sqrt(lr * lr + li * li);
+    x.erase(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(count));
 
-    // A tone of frequency f turns the correlation by 2 pi f w / rate from one window to
-    // the next; the high tone's own turn is taken out, what is left measures f - 2400.
-    // Only where the high tone clearly dominates does it take part.
-    double pr = d.highRe[d.highNext], pi_ = d.highIm[d.highNext];
-    d.highRe[d.highNext] = hr;
-    d.highIm[d.highNext] = hi;
-    d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
-    double zr = hr * pr + hi * pi_;
-    double zi = hi * pr - hr * pi_;
-    double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
-    if (size > 0) {
-        double c = d.ownTurnCos, s = d.ownTurnSin;
-        double inverse = 1.0 / size;
-        double ur = (zr * c + zi * s) * inverse;
-        double ui = (zi * c - zr * s) * inverse;
-        double a = 1.0 / (speedCells * d.workingRate / 1200.0);
-        d.turnRe = d.turnRe + a * (ur - d.turnRe);
-        d.turnIm = d.turnIm + a * (ui - d.turnIm);
+    for (size_t n = 0; n < count; ++n) {
+        double high = std::sqrt(hr[n] * hr[n] + hi[n] * hi[n]);
+        double low = std::sqrt(lr[n] * lr[n] + li[n] * li[n]);
+
+        // A tone of frequency f turns the correlation by 2 pi f w / rate from one window
+        // to the next; the high tone's own turn is taken out, what is left measures
+        // f - 2400. Only where the high tone clearly dominates does it take part.
+        double pr = d.highRe[d.highNext], pi_ = d.highIm[d.highNext];
+        d.highRe[d.highNext] = hr[n];
+        d.highIm[d.highNext] = hi[n];
+        d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
+        double zr = hr[n] * pr + hi[n] * pi_;
+        double zi = hi[n] * pr - hr[n] * pi_;
+        double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
+        if (size > 0) {
+            double c = d.ownTurnCos, s = d.ownTurnSin;
+            double inverse = 1.0 / size;
+            double ur = (zr * c + zi * s) * inverse;
+            double ui = (zi * c - zr * s) * inverse;
+            double a = 1.0 / (speedCells * d.workingRate / 1200.0);
+            d.turnRe = d.turnRe + a * (ur - d.turnRe);
+            d.turnIm = d.turnIm + a * (ui - d.turnIm);
+        }
+
+        levels[n].high = static_cast<float>(high);
+        levels[n].low = static_cast<float>(low);
+        levels[n].turnRe = static_cast<float>(d.turnRe);
+        levels[n].turnIm = static_cast<float>(d.turnIm);
     }
-
-    ToneLevels levels;
-    levels.high = static_cast<float>(high);
-    levels.low = static_cast<float>(low);
-    levels.turnRe = static_cast<float>(d.turnRe);
-    levels.turnIm = static_cast<float>(d.turnIm);
-    return levels;
 }
 
 double toneSpeed(const ToneDetector& d, const ToneLevels& levels)

@@ -15,11 +15,9 @@ struct ToneDetector {
     double workingRate;
     int window;                          // samples of one cell at normal speed, rounded
     Biquad highPass[2];
-    std::vector<double> recent;          // the last `window` samples, stored twice in a row
-    size_t next;
-    // The tones over one window, four values a sample: cos 2400, cos 1200, -sin 2400,
-    // -sin 1200, so that the four correlations run side by side in paired registers.
-    std::vector<double> tones;
+    std::vector<double> recent;          // the last window - 1 filtered samples, then the piece's
+    std::vector<double> highCos, highSin, lowCos, lowSin;  // the tones over one window, sines negated
+    std::vector<double> hr, hi, lr, li;  // the piece's correlations
     std::vector<double> highRe, highIm;  // the high tone's correlation of the last window
     size_t highNext;                     // samples, to compare phases one window apart
     double turnRe, turnIm;               // the high tone's turn over one window, averaged
@@ -36,7 +34,8 @@ struct ToneLevels {
 };
 
 void setUpToneDetector(ToneDetector& detector, double workingRate);
-ToneLevels detectTones(ToneDetector& detector, double sample);
+// The levels of the cells ending at each of the next `count` working samples.
+void detectTones(ToneDetector& detector, const double* samples, size_t count, ToneLevels* levels);
 // The tape's speed (1 normal) that the turn tells: the high tone's pitch over 2400 Hz.
 double toneSpeed(const ToneDetector& detector, const ToneLevels& levels);
 // How steadily the high tone's phase has turned of late: near 1 for a tape's tone, near
