@@ -33,15 +33,23 @@ Biquad highPassSection(double rate, double corner, double q)
     return s;
 }
 
-double filtered(Biquad& s, double x)
+// Filters x[0] ... x[count - 1] in place, the state held in locals through the loop.
+void filterInPlace(Biquad& s, double* x, size_t count)
 {
-    // The last output's term last: the only one the next sample waits for.
-    double y = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a2 * s.y2 - s.a1 * s.y1;
-    s.x2 = s.x1;
-    s.x1 = x;
-    s.y2 = s.y1;
-    s.y1 = y;
-    return y;
+    double x1 = s.x1, x2 = s.x2, y1 = s.y1, y2 = s.y2;
+    for (size_t n = 0; n < count; ++n) {
+        // The last output's term last: the only one the next sample waits for.
+        double y = s.b0 * x[n] + s.b1 * x1 + s.b2 * x2 - s.a2 * y2 - s.a1 * y1;
+        x2 = x1;
+        x1 = x[n];
+        y2 = y1;
+        y1 = y;
+        x[n] = y;
+    }
+    s.x1 = x1;
+    s.x2 = x2;
+    s.y1 = y1;
+    s.y2 = y2;
 }
 
 }  // namespace
@@ -81,8 +89,9 @@ void detectTones(ToneDetector& d, const double* samples, size_t count, ToneLevel
 {
     const size_t w = static_cast<size_t>(d.window);
     std::vector<double>& x = d.recent;
-    for (size_t n = 0; n < count; ++n)
-        x.push_back(filtered(d.highPass[1], filtered(d.highPass[0], samples[n])));
+    x.insert(x.end(), samples, samples + count);
+    filterInPlace(d.highPass[0], x.data() + w - 1, count);
+    filterInPlace(d.highPass[1], x.data() + w - 1, count);
 
     // The correlations over the window ending at each sample, the window's oldest sample
     // x[n] first. Sample by sample within one term, so that the loops over n run two
@@ -107,6 +116,13 @@ void detectTones(ToneDetector& d, const double* samples, size_t count, ToneLevel
     }
     x.erase(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(count));
 
+    // The running values in locals: the stores below cannot then be taken to change them.
+    double* highRe = d.highRe.data();
+    double* highIm = d.highIm.data();
+    size_t highNext = d.highNext;
+    double turnRe = d.turnRe, turnIm = d.turnIm;
+    const double c = d.ownTurnCos, s = d.ownTurnSin;
+    const double a = 1.0 / (speedCells * d.workingRate / 1200.0);
     for (size_t n = 0; n < count; ++n) {
         double high = std::sqrt(hr[n] * hr[n] + hi[n] * hi[n]);
         double low = std::sqrt(lr[n] * lr[n] + li[n] * li[n]);
@@ -114,28 +130,29 @@ void detectTones(ToneDetector& d, const double* samples, size_t count, ToneLevel
         // A tone of frequency f turns the correlation by 2 pi f w / rate from one window
         // to the next; the high tone's own turn is taken out, what is left measures
         // f - 2400. Only where the high tone clearly dominates does it take part.
-        double pr = d.highRe[d.highNext], pi_ = d.highIm[d.highNext];
-        d.highRe[d.highNext] = hr[n];
-        d.highIm[d.highNext] = hi[n];
-        d.highNext = d.highNext + 1 == w ? 0 : d.highNext + 1;
+        double pr = highRe[highNext], pi_ = highIm[highNext];
+        highRe[highNext] = hr[n];
+        highIm[highNext] = hi[n];
+        highNext = highNext + 1 == w ? 0 : highNext + 1;
         double zr = hr[n] * pr + hi[n] * pi_;
         double zi = hi[n] * pr - hr[n] * pi_;
         double size = high > 2 * low ? std::sqrt(zr * zr + zi * zi) : 0.0;
         if (size > 0) {
-            double c = d.ownTurnCos, s = d.ownTurnSin;
             double inverse = 1.0 / size;
             double ur = (zr * c + zi * s) * inverse;
             double ui = (zi * c - zr * s) * inverse;
-            double a = 1.0 / (speedCells * d.workingRate / 1200.0);
-            d.turnRe = d.turnRe + a * (ur - d.turnRe);
-            d.turnIm = d.turnIm + a * (ui - d.turnIm);
+            turnRe = turnRe + a * (ur - turnRe);
+            turnIm = turnIm + a * (ui - turnIm);
         }
 
         levels[n].high = static_cast<float>(high);
         levels[n].low = static_cast<float>(low);
-        levels[n].turnRe = static_cast<float>(d.turnRe);
-        levels[n].turnIm = static_cast<float>(d.turnIm);
+        levels[n].turnRe = static_cast<float>(turnRe);
+        levels[n].turnIm = static_cast<float>(turnIm);
     }
+    d.highNext = highNext;
+    d.turnRe = turnRe;
+    d.turnIm = turnIm;
 }
 
 double toneSpeed(const ToneDetector& d, const ToneLevels& levels)
