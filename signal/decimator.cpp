@@ -56,9 +56,11 @@ void decimate(Decimator& decimator, const double* samples, size_t count,
     inputs.insert(inputs.end(), samples, samples + count);
     // The window of the piece's j-th input, the last `length` inputs, starts at inputs[j].
     const double* taps = decimator.taps.data();
-    for (size_t j = 0; j < count; ++j) {
-        if (++decimator.phase < decimator.factor) continue;
-        decimator.phase = 0;
+    // The next output follows input factor - phase - 1 of the piece, then every factor-th.
+    const size_t factor = static_cast<size_t>(decimator.factor);
+    size_t j = factor - static_cast<size_t>(decimator.phase) - 1;
+    decimator.phase = static_cast<int>((static_cast<size_t>(decimator.phase) + count) % factor);
+    for (; j < count; j += factor) {
         // Four partial sums, each its own chain of additions, so that the processor need
         // not wait for one addition before the next; the compiler pairs them in registers.
         const double* window = inputs.data() + j;

@@ -347,6 +347,14 @@ void takeWorkingSamples(RobustDecoder& d, const double* samples, size_t count)
     }
 }
 
+// A sample that is no number counts as silence; an infinite one is clipped, so that
+// no filter is ever poisoned.
+double safeSample(double x)
+{
+    if (x != x) return 0.0;
+    return x < 0 ? -largestSample : largestSample;
+}
+
 }  // namespace
 
 RobustDecoder* createRobustDecoder(double sampleRate)
@@ -378,14 +386,10 @@ void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
     if (d->finished) return;
     for (size_t at = 0; at < count; at += decimatorPiece) {
         size_t size = count - at < decimatorPiece ? count - at : decimatorPiece;
-        // A sample that is no number counts as silence; an infinite one is clipped,
-        // so that no filter is ever poisoned.
         d->inputs.resize(size);
         for (size_t k = 0; k < size; ++k) {
             double x = samples[at + k];
-            x = x == x ? x : 0.0;
-            x = x < -largestSample ? -largestSample : x;
-            d->inputs[k] = x > largestSample ? largestSample : x;
+            d->inputs[k] = std::fabs(x) <= largestSample ? x : safeSample(x);
         }
         d->working.clear();
         decimate(d->decimator, d->inputs.data(), size, d->working);
