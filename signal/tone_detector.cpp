@@ -33,23 +33,27 @@ Biquad highPassSection(double rate, double corner, double q)
     return s;
 }
 
-// Filters x[0] ... x[count - 1] in place, the state held in locals through the loop.
-void filterInPlace(Biquad& s, double* x, size_t count)
+// One sample through a section; the last output's term last, the only one the next
+// sample waits for.
+inline double filtered(Biquad& s, double x)
 {
-    double x1 = s.x1, x2 = s.x2, y1 = s.y1, y2 = s.y2;
-    for (size_t n = 0; n < count; ++n) {
-        // The last output's term last: the only one the next sample waits for.
-        double y = s.b0 * x[n] + s.b1 * x1 + s.b2 * x2 - s.a2 * y2 - s.a1 * y1;
-        x2 = x1;
-        x1 = x[n];
-        y2 = y1;
-        y1 = y;
-        x[n] = y;
-    }
-    s.x1 = x1;
-    s.x2 = x2;
-    s.y1 = y1;
-    s.y2 = y2;
+    double y = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a2 * s.y2 - s.a1 * s.y1;
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = y;
+    return y;
+}
+
+// Filters x[0] ... x[count - 1] in place through both sections, each sample through both
+// before the next, so that the processor overlaps the two recursions. The sections are
+// copied to locals, which no store to x can be taken to change.
+void highPassInPlace(Biquad (&sections)[2], double* x, size_t count)
+{
+    Biquad first = sections[0], second = sections[1];
+    for (size_t n = 0; n < count; ++n) x[n] = filtered(second, filtered(first, x[n]));
+    sections[0] = first;
+    sections[1] = second;
 }
 
 }  // namespace
@@ -90,8 +94,7 @@ void detectTones(ToneDetector& d, const double* samples, size_t count, ToneLevel
     const size_t w = static_cast<size_t>(d.window);
     std::vector<double>& x = d.recent;
     x.insert(x.end(), samples, samples + count);
-    filterInPlace(d.highPass[0], x.data() + w - 1, count);
-    filterInPlace(d.highPass[1], x.data() + w - 1, count);
+    highPassInPlace(d.highPass, x.data() + w - 1, count);
 
     // The correlations over the window ending at each sample, the window's oldest sample
     // x[n] first. Sample by sample within one term, so that the loops over n run two
