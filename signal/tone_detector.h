@@ -15,8 +15,9 @@ struct ToneDetector {
     double workingRate;
     int window;                          // samples of one cell at normal speed, rounded
     Biquad highPass[2];
-    std::vector<double> recent;          // the last window - 1 filtered samples, then the piece's
-    std::vector<double> highCos, highSin, lowCos, lowSin;  // the tones over one window, sines negated
+    std::vector<double> recent;          // the last window - 1 filtered samples, then a piece's
+    // The tones over one window, the sines negated.
+    std::vector<double> highCos, highSin, lowCos, lowSin;
     std::vector<double> hr, hi, lr, li;  // the piece's correlations
     std::vector<double> highRe, highIm;  // the high tone's correlation of the last window
     size_t highNext;                     // samples, to compare phases one window apart
