@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "tools/files.h"
 #include "tools/signal_synthesis.h"
 
 extern char** environ;
@@ -39,32 +39,10 @@ struct Timing {
     double processor;
 };
 
-std::vector<uint8_t> randomImage(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::vector<uint8_t> image(size);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
-
 bool copyProgram(const std::string& from, const std::string& to)
 {
-    FILE* file = std::fopen(from.c_str(), "rb");
-    if (!file) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t block[1 << 16];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-        bytes.insert(bytes.end(), block, block + got);
-    std::fclose(file);
-    return writeFile(to, bytes) && chmod(to.c_str(), 0755) == 0;
+    std::vector<uint8_t> bytes = readFile(from);
+    return !bytes.empty() && writeFile(to, bytes) && chmod(to.c_str(), 0755) == 0;
 }
 
 bool onPath(const std::string& program)
@@ -146,12 +124,6 @@ bool comparePair(const char* work, const std::vector<std::string>& ours,
     return true;
 }
 
-long long fileSize(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
-}
-
 bool measure(const std::string& folder)
 {
     // The copy finds its settings file beside itself: listings off, slowness 16.0.
@@ -193,19 +165,14 @@ bool measure(const std::string& folder)
 
 int main()
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hibarion-bench-XXXXXX";
-    if (!mkdtemp(&pattern[0])) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    std::string folder = pattern + "/";
+    std::string folder = makeTemporaryFolder("hibarion-bench");
+    if (folder.empty()) return 1;
     std::printf("%d runs of each, medians; ratio = the other's time / hibarion's\n", Runs);
     bool measured = measure(folder);
     for (const char* leaf : {"hibarion", "Hibarion.ini", "tape11025.wav", "tape11025.P6",
                              "tape44100.wav", "tape44100.P6", "image.p6", "image_.wav", "zero.wav"})
         std::remove((folder + leaf).c_str());
-    rmdir(pattern.c_str());
+    rmdir(folder.c_str());
     if (!measured) std::fputs("a measurement failed\n", stderr);
     return measured ? 0 : 1;
 }
