@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/image_file.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
 #include "core/output_folder.h"
@@ -31,14 +32,6 @@ void tell(const char* name, const std::string& text)
     eraseProgress();
     std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
     ++hostMessagesShown;
-}
-
-bool writeImage(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
 }
 
 std::string suspectLine(const SuspectRange& range)
@@ -76,7 +69,7 @@ void decodeRobustly(const char* name, int channel)
     }
 
     std::string image = robustImageNameFor(name);
-    if (!writeImage(image, decoding.bytes)) {
+    if (!writeImageFile(image, decoding.bytes)) {
         showMessage(nullptr, "%s は書き込めません", image.c_str());
         return;
     }

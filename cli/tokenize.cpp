@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/image_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "tokenizer/tokenizer.h"
@@ -52,11 +53,7 @@ bool tokenizeFile(const char* textPath, const char* givenName)
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
-    FILE* file = std::fopen(imagePath.c_str(), "wb");
-    if (!file) return refuse(imagePath.c_str(), "cannot be written");
-    bool failed = std::fwrite(image.data(), 1, image.size(), file) != image.size();
-    failed = std::fclose(file) != 0 || failed;
-    if (failed) return refuse(imagePath.c_str(), "cannot be written");
+    if (!writeImageFile(imagePath, image)) return refuse(imagePath.c_str(), "cannot be written");
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
     return true;
 }

@@ -20,6 +20,7 @@ target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 # so that the unit tests reach them.
 add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/tokenize.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/image_file.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
 target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_core)
