@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/conversion_settings.h"
 #include "core/loaded_data.h"
 #include "core/decision_estimate.h"
 #include "core/lanes.h"
 #include "core/output_folder.h"
-#include "settings/settings.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string>
 
+#include "core/conversion_settings.h"
 #include "core/decoder.h"
 #include "core/encoder.h"
 #include "core/listing.h"
 #include "core/loaded_data.h"
 #include "core/tape_loader.h"
 #include "core/wave_reader.h"
-#include "settings/settings.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "core/cell_samples.h"
 #include "core/cell_times.h"
+#include "core/conversion_settings.h"
 #include "core/loaded_data.h"
 #include "core/output_folder.h"
-#include "settings/settings.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include "core/tables.h"
 #include "settings/number_text.h"
 
-ConversionSettings conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
 char ProgramDirectory[ProgramDirectorySize];
 const char* settingsFilePath;
 
@@ -40,11 +39,7 @@ static const char CannotWrite[] =
 
 void setDefaultSettings()
 {
-    conversionSettings.firstToneSeconds = 2.0;
-    conversionSettings.inputRatio = 1.32;
-    conversionSettings.outputRatio = 1.32;
-    conversionSettings.outputSlowness = 1.0;
-    conversionSettings.basicListing = 1;
+    conversionSettings = DefaultConversionSettings;
     std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
 }
 
