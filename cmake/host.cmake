@@ -23,7 +23,7 @@ add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/image_file.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
-target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_core)
+target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_settings hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
                         ${CMAKE_SOURCE_DIR}/cli/robust.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_signal hibarion_core)
@@ -43,7 +43,8 @@ target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 # Rewrites docs/robustness.md: how recordings decode after noise, offset, gain, speed,
 # low-pass, hum, dropouts and inversion: as they are, with --robust and by minimodem.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
-target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_core)
+target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_settings
+                      hibarion_core)
 
 # `cmake --install`: the program, its manual page, and the README with the documents it
 # links to and the bundled example, where a Debian system keeps them.
