@@ -56,7 +56,7 @@ std::string robustImageNameFor(const char* name)
 
 void decodeRobustly(const char* name, int channel)
 {
-    RecordingDecoding decoding = decodeRecordingFile(name, channel);
+    RecordingDecoding decoding = decodeRecordingFile(name, channel, reportProgress);
     if (!decoding.error.empty()) {
         tell(name, decoding.error);
         return;
