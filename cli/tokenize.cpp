@@ -7,6 +7,7 @@
 #include "cli/image_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
+#include "core/tables.h"
 #include "tokenizer/tokenizer.h"
 
 namespace {
@@ -49,7 +50,7 @@ bool tokenizeFile(const char* textPath, const char* givenName)
     if (!readText(textPath, text)) return refuse(textPath, "cannot be read");
     std::vector<unsigned char> image;
     TokenizeProblem problem;
-    if (!tokenizeProgram(text, stem, givenName, image, problem))
+    if (!tokenizeProgram(text, stem, givenName, CharacterTable, image, problem))
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 

@@ -184,7 +184,8 @@ bool readGivenName(const std::string& name, bool upperCase, Bytes& image, Tokeni
 }  // namespace
 
 bool tokenizeProgram(const std::string& source, const std::string& fileStem, const char* givenName,
-                     std::vector<unsigned char>& image, TokenizeProblem& problem)
+                     const char* characterTable, std::vector<unsigned char>& image,
+                     TokenizeProblem& problem)
 {
     problem = {0, ""};
     image.assign(HeaderLength, HeaderMark);
@@ -207,7 +208,7 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
     Reading reading = {text, 0, problem};
     if (listing) {
         CodeTexts nameTexts;
-        collectNameTexts(nameTexts, CharacterTable);
+        collectNameTexts(nameTexts, characterTable);
         reading.at = sizeof ListingHeading - 1;
         readName(reading, nameTexts, false, image);
         size_t end = lineEndLength(text, reading.at);
@@ -223,6 +224,6 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
     }
 
     CodeTexts bodyTexts;
-    collectBodyTexts(bodyTexts, listing ? CharacterTable : DefaultCharacterTable, listing);
+    collectBodyTexts(bodyTexts, listing ? characterTable : DefaultCharacterTable, listing);
     return readProgram(reading, bodyTexts, image);
 }

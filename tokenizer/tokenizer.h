@@ -18,7 +18,10 @@ struct TokenizeProblem {
 
 // `text`: the file's bytes, UTF-8 when they are valid UTF-8, code page 932 otherwise.
 // The name on tape is `givenName` when it is not null, else a listing's heading, else
-// `fileStem` in upper case; either of the first two is taken as written. False, with
-// `problem` filled and no program in `image`, when the text is not a program.
+// `fileStem` in upper case; either of the first two is taken as written. A listing's
+// characters are read through `characterTable` (CharacterTableSize bytes), the table it
+// was written with; plain text through the default table. False, with `problem` filled
+// and no program in `image`, when the text is not a program.
 bool tokenizeProgram(const std::string& text, const std::string& fileStem, const char* givenName,
-                     std::vector<unsigned char>& image, TokenizeProblem& problem);
+                     const char* characterTable, std::vector<unsigned char>& image,
+                     TokenizeProblem& problem);
