@@ -46,14 +46,34 @@ add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_settings
                       hibarion_core)
 
+# Who answers for the Debian package: its Maintainer and the changelog's signature.
+set(HIBARION_MAINTAINER "Hibarion developers <maintainers@users.noreply.c-seed-66a116ac.example>"
+    CACHE STRING "Name and address of the Debian package's maintainer")
+
+# The manual page and the changelog as Debian keeps them: compressed, with no name or
+# time in the gzip header, so that every build packs the same bytes.
+find_program(HIBARION_GZIP gzip REQUIRED)
+set(HIBARION_PACKAGING_DIR ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${HIBARION_PACKAGING_DIR}/changelog @ONLY)
+add_custom_command(
+  OUTPUT ${HIBARION_PACKAGING_DIR}/hibarion.1.gz ${HIBARION_PACKAGING_DIR}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/cli/hibarion.1 ${HIBARION_PACKAGING_DIR}
+  COMMAND ${HIBARION_GZIP} -9nf ${HIBARION_PACKAGING_DIR}/hibarion.1
+  COMMAND ${HIBARION_GZIP} -9nkf ${HIBARION_PACKAGING_DIR}/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/cli/hibarion.1 ${HIBARION_PACKAGING_DIR}/changelog
+  VERBATIM)
+add_custom_target(hibarion_compressed_docs ALL
+                  DEPENDS ${HIBARION_PACKAGING_DIR}/hibarion.1.gz ${HIBARION_PACKAGING_DIR}/changelog.gz)
+
 # `cmake --install`: the program, its manual page, and the README with the documents it
 # links to and the bundled example, where a Debian system keeps them.
 include(GNUInstallDirs)
 install(TARGETS hibarion RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-configure_file(${CMAKE_SOURCE_DIR}/cli/hibarion.1 ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hibarion.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${HIBARION_PACKAGING_DIR}/hibarion.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 set(HIBARION_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/hibarion)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${HIBARION_DOC_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
+              ${HIBARION_PACKAGING_DIR}/changelog.gz
+        DESTINATION ${HIBARION_DOC_DIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs ${CMAKE_SOURCE_DIR}/examples DESTINATION ${HIBARION_DOC_DIR})
 
 # `cmake --build build/host --target package`: the same files as a Debian package for
@@ -63,7 +83,13 @@ set(CPACK_PACKAGE_NAME hibarion)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "converts cassette recordings and tape images of an 8-bit home computer")
-set(CPACK_PACKAGE_CONTACT "Hibarion developers")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Hibarion reads recordings of the cassette signal of an 8-bit home computer
+into tape images (.p6), writes tape images back as recordings, and lists
+the BASIC programs they hold. Its --robust decoder reads worn, noisy or
+resampled tapes in any format libsndfile reads, and --tokenize turns a
+BASIC text back into a tape image.")
+set(CPACK_PACKAGE_CONTACT "${HIBARION_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsndfile1")

@@ -7,7 +7,7 @@
 #   tools/install-deps.sh host   only what the host program and its tests need
 set -euo pipefail
 
-host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev)
+host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev lintian)
 other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
                 locales fonts-ipafont-gothic minimodem)
 
