@@ -16,14 +16,6 @@ namespace {
 
 const double pi = 3.141592653589793;
 
-Bytes randomImage(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    Bytes image(size);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
-
 struct Decoded {
     Bytes bytes;
     std::vector<SuspectRange> suspects;
