@@ -128,7 +128,8 @@ void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDec
     std::vector<float> block(framesPerBlock * channels);
     std::vector<float> mono(channels > 1 ? framesPerBlock : 0);
     float peak = 0.0f;
-    RobustDecoder* decoder = createRobustDecoder(sound.info().samplerate);
+    RobustDecoderHandle handle = createRobustDecoder(sound.info().samplerate);
+    RobustDecoder* decoder = handle.get();
     std::string damage;
     uint64_t framesRead = 0;
     size_t frames;
@@ -153,7 +154,6 @@ void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDec
     finishRobustDecoder(decoder);
     result.bytes = robustBytes(decoder);
     result.suspects = robustSuspects(decoder);
-    destroyRobustDecoder(decoder);
     result.peakDecibels = peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak))
                                       : -std::numeric_limits<double>::infinity();
 }

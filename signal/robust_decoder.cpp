@@ -357,9 +357,10 @@ double safeSample(double x)
 
 }  // namespace
 
-RobustDecoder* createRobustDecoder(double sampleRate)
+RobustDecoderHandle createRobustDecoder(double sampleRate)
 {
-    RobustDecoder* d = new RobustDecoder();
+    RobustDecoderHandle handle(new RobustDecoder());
+    RobustDecoder* d = handle.get();
     d->sampleRate = sampleRate > 0 ? sampleRate : 1;
     setUpDecimator(d->decimator, d->sampleRate);
     double workingRate = d->sampleRate / d->decimator.factor;
@@ -378,7 +379,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     d->ratio = 1.32;
     d->highLevel = d->lowLevel = 0.0;
     setEnergyLevel(*d, 0.0);
-    return d;
+    return handle;
 }
 
 void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
@@ -408,4 +409,4 @@ const std::vector<uint8_t>& robustBytes(const RobustDecoder* d) { return d->byte
 
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* d) { return d->suspects; }
 
-void destroyRobustDecoder(RobustDecoder* d) { delete d; }
+void RobustDecoderDeleter::operator()(RobustDecoder* decoder) const { delete decoder; }

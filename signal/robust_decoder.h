@@ -4,6 +4,7 @@
 // the bytes it found and which of them are suspect.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,16 +18,20 @@ struct SuspectRange {
 };
 
 struct RobustDecoder;
+struct RobustDecoderDeleter {
+    void operator()(RobustDecoder* decoder) const;
+};
+// The decoder's owner: it is destroyed with its handle.
+typedef std::unique_ptr<RobustDecoder, RobustDecoderDeleter> RobustDecoderHandle;
 
 // A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
 // the ratio of the tones counts, so any scale decodes alike down to about 1e-9; samples
 // beyond +-1e6 are clipped there, and one that is no number is silence. Below 4800
 // samples a second the 2400 Hz tone cannot be recorded, and its alias is not sought.
-RobustDecoder* createRobustDecoder(double sampleRate);
+RobustDecoderHandle createRobustDecoder(double sampleRate);
 // The next `count` samples, in order; blocks of any size.
 void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t count);
 // The recording has ended: the bytes and the suspects are final.
 void finishRobustDecoder(RobustDecoder* decoder);
 const std::vector<uint8_t>& robustBytes(const RobustDecoder* decoder);
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* decoder);
-void destroyRobustDecoder(RobustDecoder* decoder);

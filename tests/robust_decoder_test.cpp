@@ -24,7 +24,8 @@ struct Decoded {
 // Feeds `samples` in blocks of the sizes `blocks` gives in turn (all at once without).
 Decoded decode(const Floats& samples, int rate, std::vector<size_t> blocks = {})
 {
-    RobustDecoder* decoder = createRobustDecoder(rate);
+    RobustDecoderHandle handle = createRobustDecoder(rate);
+    RobustDecoder* decoder = handle.get();
     size_t at = 0;
     for (size_t k = 0; at < samples.size(); ++k) {
         size_t size = blocks.empty() ? samples.size() : blocks[k % blocks.size()];
@@ -34,7 +35,6 @@ Decoded decode(const Floats& samples, int rate, std::vector<size_t> blocks = {})
     }
     finishRobustDecoder(decoder);
     Decoded d = {robustBytes(decoder), robustSuspects(decoder)};
-    destroyRobustDecoder(decoder);
     return d;
 }
 

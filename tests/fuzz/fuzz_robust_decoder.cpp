@@ -25,14 +25,14 @@ struct Result {
 
 Result decode(double rate, const std::vector<float>& samples, size_t block)
 {
-    RobustDecoder* decoder = createRobustDecoder(rate);
+    RobustDecoderHandle handle = createRobustDecoder(rate);
+    RobustDecoder* decoder = handle.get();
     for (size_t at = 0; at < samples.size(); at += block) {
         size_t size = samples.size() - at < block ? samples.size() - at : block;
         feedRobustDecoder(decoder, samples.data() + at, size);
     }
     finishRobustDecoder(decoder);
     Result result = {robustBytes(decoder), robustSuspects(decoder)};
-    destroyRobustDecoder(decoder);
     return result;
 }
 
