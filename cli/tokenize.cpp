@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/image_file.h"
+#include "core/input_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "core/tables.h"
@@ -21,15 +22,13 @@ bool refuse(const char* textPath, const std::string& what)
 // At most TextSizeLimit + 1 bytes: enough for the tokenizer to tell a text too long.
 bool readText(const char* path, std::string& text)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
+    InputFile file(path);
+    if (!file.get()) return false;
     char buffer[65536];
     size_t count;
-    while (text.size() <= TextSizeLimit && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= TextSizeLimit && (count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
         text.append(buffer, count);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
+    return std::ferror(file.get()) == 0;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/conversion_settings.h"
 #include "core/decoder.h"
 #include "core/encoder.h"
+#include "core/input_file.h"
 #include "core/listing.h"
 #include "core/loaded_data.h"
 #include "core/tape_loader.h"
@@ -58,13 +59,15 @@ int dispatchDroppedName(WindowHandle window, const char* name)
         return 1;
     }
 
-    FILE* file = std::fopen(name, "rb");
-    if (!file) {
-        showMessage(window, "%s を開けません。", name);
-        return 1;
+    int result;
+    {
+        InputFile file(name);
+        if (!file.get()) {
+            showMessage(window, "%s を開けません。", name);
+            return 1;
+        }
+        result = recording ? readWaveFile(file.get()) : loadTapeImage(file.get());
     }
-    int result = recording ? readWaveFile(file) : loadTapeImage(file);
-    std::fclose(file);
     if (result != -1) {
         showLoadMessage(window, name, result);
         return 1;

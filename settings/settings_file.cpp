@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/input_file.h"
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/number_text.h"
@@ -81,9 +82,8 @@ static int readLine(FILE* file, char (&line)[LineLimit + 1])
     return count;
 }
 
-static bool refuse(FILE* file, const char* message)
+static bool refuse(const char* message)
 {
-    if (file) std::fclose(file);
     showMessage(nullptr, message, nullptr);
     return false;
 }
@@ -91,19 +91,20 @@ static bool refuse(FILE* file, const char* message)
 bool loadSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    FILE* file = std::fopen(settingsPath(path), "rb");
+    InputFile input(settingsPath(path));
+    FILE* file = input.get();
     if (!file)
-        return refuse(nullptr, "INI ファイルが見つかりません。\nデフォルトで作成します。");
+        return refuse("INI ファイルが見つかりません。\nデフォルトで作成します。");
 
     char line[LineLimit + 1];
     char message[256];
     int length = readLine(file, line);
     if (length == 0)
-        return refuse(file, "データが存在しません。\nデフォルトで作成しなおします。");
+        return refuse("データが存在しません。\nデフォルトで作成しなおします。");
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse(file, "これは「Hibarion」\nの INI データではありません。\n"
-                            "デフォルトで作成しなおします。");
+        return refuse("これは「Hibarion」\nの INI データではありません。\n"
+                      "デフォルトで作成しなおします。");
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
@@ -111,7 +112,7 @@ bool loadSettings()
         if (length == 0) {
             std::snprintf(message, sizeof message,
                           "%d 行目が存在しません。\nデフォルトで作成しなおします。", lineNumber);
-            return refuse(file, message);
+            return refuse(message);
         }
         // The value ends at the first line feed, then at the first carriage return.
         const void* cut = std::memchr(line, '\n', length);
@@ -126,7 +127,7 @@ bool loadSettings()
             std::snprintf(message, sizeof message,
                           "%d 行目が %s の項目でありません。\nデフォルトで作成しなおします。",
                           lineNumber, key);
-            return refuse(file, message);
+            return refuse(message);
         }
         if (k < SettingCount - 1)
             *RealSettings[k].value = parseReal(line + keyLength);
@@ -139,16 +140,15 @@ bool loadSettings()
         if (length == 0) {
             std::snprintf(message, sizeof message,
                           "%d 行目がありません。\nデフォルトで作成します。", r + 7);
-            return refuse(file, message);
+            return refuse(message);
         }
         if (length < RowSize) {
             std::snprintf(message, sizeof message,
                           "Kawasemi の %d 行目が不正です。\nデフォルトで作成します。", r + 1);
-            return refuse(file, message);
+            return refuse(message);
         }
         std::memcpy(CharacterTable + r * RowSize, line, RowSize);
     }
-    std::fclose(file);
     return true;
 }
 
@@ -157,7 +157,7 @@ bool saveSettings()
     char path[ProgramDirectorySize + sizeof FileName];
     // Binary, with CR LF written out, so the file is the same bytes on every platform.
     FILE* file = std::fopen(settingsPath(path), "wb");
-    if (!file) return refuse(nullptr, CannotWrite);
+    if (!file) return refuse(CannotWrite);
 
     char value[RealTextSize];
     std::fputs(Section, file);
@@ -185,6 +185,6 @@ bool saveSettings()
     // flushed on closing; either means the file on disk is not the settings.
     bool failed = std::ferror(file) != 0;
     failed = std::fclose(file) != 0 || failed;
-    if (failed) return refuse(nullptr, CannotWrite);
+    if (failed) return refuse(CannotWrite);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/input_file.h"
 #include "core/loaded_data.h"
 #include "core/platform.h"
 #include "resources/resource.h"
@@ -88,13 +89,15 @@ bool findProgramDirectory(const char* line)
 void loadSkin()
 {
     std::string path = std::string(ProgramDirectory) + "Hibarion.bmp";
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        showStartupMessage(noSkinText);
-        return;
+    int result;
+    {
+        InputFile file(path.c_str());
+        if (!file.get()) {
+            showStartupMessage(noSkinText);
+            return;
+        }
+        result = loadSkinBitmap(file.get());
     }
-    int result = loadSkinBitmap(file);
-    std::fclose(file);
     if (result >= 0 && result < SkinMessageCount) showStartupMessage(skinMessages[result]);
 }
 
