@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
@@ -27,25 +28,27 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// False when the file was refused without a message box's counterpart.
-bool convert(const char* name)
+// Every problem is reported through the platform and counted there.
+void convert(const char* name)
 {
-    if (commandLine.tokenize)
-        return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
+    if (commandLine.tokenize) {
+        tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
+        return;
+    }
     bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
     if ((recording || namesTapeImage(name)) && isFolder(name))
-        showMessage(nullptr, "%s を開けません。", name);
+        showMessage(nullptr, {MessageId::CannotOpen, name, 0, nullptr});
     else if (recording && commandLine.robust)
         decodeRobustly(name, commandLine.channel);
     else
         dispatchDroppedName(nullptr, name);
-    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    openMessageCatalogue();
     if (!parseCommandLine(argc, argv)) {
         printUsage(stderr);
         return 2;
@@ -74,17 +77,16 @@ int main(int argc, char** argv)
     applyRunSettings();
 
     int shownBeforeDrop = hostMessagesShown;
-    bool anyRefused = false;
     for (int k = commandLine.firstName; k < argc; ++k) {
         // The window's drop buffer holds DroppedNameSize bytes with the terminating
         // zero, so a longer name arrives cut; the same happens here.
         std::string name(argv[k]);
         if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
         startProgress(name.c_str(), secondsNow());
-        if (!convert(name.c_str())) anyRefused = true;
+        convert(name.c_str());
         eraseProgress();
     }
-    bool anyMessage = anyRefused || hostMessagesShown != shownBeforeDrop;
+    bool anyMessage = hostMessagesShown != shownBeforeDrop;
 
     releaseLoadedData();
     conversionSettings = fromFile;

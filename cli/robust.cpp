@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/image_file.h"
+#include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
 #include "core/output_folder.h"
@@ -24,14 +25,6 @@ size_t endingLength(const char* name)
         if (length >= n && strcasecmp(name + length - n, ending) == 0) return n;
     }
     return 0;
-}
-
-// One line "hibarion: NAME: TEXT" on standard error, counted toward the exit status.
-void tell(const char* name, const std::string& text)
-{
-    eraseProgress();
-    std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
-    ++hostMessagesShown;
 }
 
 std::string suspectLine(const SuspectRange& range)
@@ -58,24 +51,24 @@ void decodeRobustly(const char* name, int channel)
 {
     RecordingDecoding decoding = decodeRecordingFile(name, channel, reportProgress);
     if (!decoding.error.empty()) {
-        tell(name, decoding.error);
+        reportProblem(name, decoding.error);
         return;
     }
-    if (!decoding.readError.empty()) tell(name, decoding.readError);
+    if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
     if (decoding.bytes.empty()) {
         // No image is written, so that an existing one of the same name survives.
-        tell(name, "no tape signal found");
+        reportProblem(name, "no tape signal found");
         return;
     }
 
     std::string image = robustImageNameFor(name);
     if (!writeImageFile(image, decoding.bytes)) {
-        showMessage(nullptr, "%s は書き込めません", image.c_str());
+        reportProblem(image.c_str(), commandLineMessageText({MessageId::CannotWrite, nullptr, 0, nullptr}));
         return;
     }
     unsigned long long suspectBytes = 0;
     for (const SuspectRange& range : decoding.suspects) {
-        tell(name, suspectLine(range));
+        reportProblem(name, suspectLine(range));
         suspectBytes += range.lastByte - range.firstByte + 1ull;
     }
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "cli/image_file.h"
+#include "cli/messages.h"
+#include "cli/platform.h"
 #include "core/input_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
@@ -15,7 +17,7 @@ namespace {
 
 bool refuse(const char* textPath, const std::string& what)
 {
-    std::fprintf(stderr, "hibarion: %s: %s\n", textPath, what.c_str());
+    reportProblem(textPath, what);
     return false;
 }
 
@@ -53,7 +55,8 @@ bool tokenizeFile(const char* textPath, const char* givenName)
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
-    if (!writeImageFile(imagePath, image)) return refuse(imagePath.c_str(), "cannot be written");
+    if (!writeImageFile(imagePath, image))
+        return refuse(imagePath.c_str(), commandLineMessageText({MessageId::CannotWrite, nullptr, 0, nullptr}));
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
     return true;
 }

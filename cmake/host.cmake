@@ -19,6 +19,7 @@ target_link_libraries(hibarion_signal PUBLIC hibarion_core PkgConfig::SNDFILE)
 # Its options, settings place and progress line apart from main and the platform seam,
 # so that the unit tests reach them.
 add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/messages.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/tokenize.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/image_file.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
@@ -65,9 +66,28 @@ add_custom_command(
 add_custom_target(hibarion_compressed_docs ALL
                   DEPENDS ${HIBARION_PACKAGING_DIR}/hibarion.1.gz ${HIBARION_PACKAGING_DIR}/changelog.gz)
 
-# `cmake --install`: the program, its manual page, and the README with the documents it
-# links to and the bundled example, where a Debian system keeps them.
+# The message catalogues, compiled beside the program as they are installed, where the
+# program looks first: locale/LANGUAGE/LC_MESSAGES/hibarion.mo.
 include(GNUInstallDirs)
+find_program(HIBARION_MSGFMT msgfmt REQUIRED)
+file(GLOB HIBARION_TRANSLATIONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/po/*.po)
+set(HIBARION_CATALOGUES)
+foreach(translation IN LISTS HIBARION_TRANSLATIONS)
+  get_filename_component(language ${translation} NAME_WE)
+  set(folder ${CMAKE_CURRENT_BINARY_DIR}/locale/${language}/LC_MESSAGES)
+  add_custom_command(
+    OUTPUT ${folder}/hibarion.mo
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${HIBARION_MSGFMT} --check -o ${folder}/hibarion.mo ${translation}
+    DEPENDS ${translation}
+    VERBATIM)
+  list(APPEND HIBARION_CATALOGUES ${folder}/hibarion.mo)
+  install(FILES ${folder}/hibarion.mo DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${language}/LC_MESSAGES)
+endforeach()
+add_custom_target(hibarion_catalogues ALL DEPENDS ${HIBARION_CATALOGUES})
+
+# `cmake --install`: the program, its manual page, its message catalogues, and the README with the documents it
+# links to and the bundled example, where a Debian system keeps them.
 install(TARGETS hibarion RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${HIBARION_PACKAGING_DIR}/hibarion.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 set(HIBARION_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/hibarion)

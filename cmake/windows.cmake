@@ -46,7 +46,7 @@ add_executable(Hibarion WIN32
                shell/drop_files.cpp
                shell/settings_dialog.cpp
                ${HIBARION_RESOURCE_OBJECT})
-target_link_libraries(Hibarion PRIVATE hibarion_settings hibarion_skin hibarion_core user32 gdi32 shell32)
+target_link_libraries(Hibarion PRIVATE hibarion_settings hibarion_shell hibarion_core user32 gdi32 shell32)
 target_link_options(Hibarion PRIVATE -static -static-libgcc -static-libstdc++ -s)
 
 # The window's face, beside the program where it looks for it.

@@ -52,7 +52,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     i += 1;
     if (i >= count) {
         showArrowCursor();
-        showMessage(window, "%s は音量が足りません", recordingPath);
+        showMessage(window, {MessageId::TooQuiet, recordingPath, 0, nullptr});
         return 0;
     }
 
@@ -60,7 +60,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     FILE* output = std::fopen(outputName.c_str(), "wb");
     if (!output) {
         showArrowCursor();
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
         return 0;
     }
 
@@ -152,7 +152,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     failed = std::fclose(output) != 0 || failed;
     showArrowCursor();
     if (failed) {
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
         return 0;
     }
     reportFileWritten(recordingPath, outputName.c_str(), bytesWritten, "bytes");

@@ -28,12 +28,6 @@ bool endsInP6(const char* name, size_t length)
     return name[length - 3] == '.' && isEither(name[length - 2], 'p') && name[length - 1] == '6';
 }
 
-void showLoadMessage(WindowHandle window, const char* name, int index)
-{
-    std::string text = std::string("%s は ") + loadMessages[index] + " ";
-    showMessage(window, text.c_str(), name);
-}
-
 }  // namespace
 
 bool namesRecording(const char* name)
@@ -55,7 +49,7 @@ int dispatchDroppedName(WindowHandle window, const char* name)
 
     bool recording = endsInWav(name, length);
     if (!recording && !endsInP6(name, length)) {
-        showMessage(window, "%s は拡張子が不正です。", name);
+        showMessage(window, {MessageId::WrongEnding, name, 0, nullptr});
         return 1;
     }
 
@@ -63,13 +57,13 @@ int dispatchDroppedName(WindowHandle window, const char* name)
     {
         InputFile file(name);
         if (!file.get()) {
-            showMessage(window, "%s を開けません。", name);
+            showMessage(window, {MessageId::CannotOpen, name, 0, nullptr});
             return 1;
         }
         result = recording ? readWaveFile(file.get()) : loadTapeImage(file.get());
     }
     if (result != -1) {
-        showLoadMessage(window, name, result);
+        showMessage(window, {MessageId::LoadProblem, name, result, nullptr});
         return 1;
     }
 

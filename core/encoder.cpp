@@ -250,7 +250,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
         sampleCount = countRecordingSamples(image.count, slowness);
         if (sampleCount > largestSampleCount) {
             showArrowCursor();
-            showMessage(window, "%s は大きすぎます。", tapeImagePath);
+            showMessage(window, {MessageId::TooLarge, tapeImagePath, 0, nullptr});
             return 0;
         }
     }
@@ -261,7 +261,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     output.file = std::fopen(outputName.c_str(), "wb");
     if (!output.file) {
         showArrowCursor();
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
         return 0;
     }
     if (!countedFirst && std::fseek(output.file, 0, SEEK_SET) != 0) {
@@ -302,7 +302,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     output.file = nullptr;
     showArrowCursor();
     if (failed) {
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
         return 0;
     }
     reportFileWritten(tapeImagePath, outputName.c_str(), sampleCount, "samples");

@@ -128,7 +128,7 @@ std::string listingPathFor(const char* tapeImagePath)
 bool refuseListing(WindowHandle window, const std::string& listingPath)
 {
     showArrowCursor();
-    showMessage(window, "%s は書き込めません", listingPath.c_str());
+    showMessage(window, {MessageId::CannotWrite, listingPath.c_str(), 0, nullptr});
     return false;
 }
 

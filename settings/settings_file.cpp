@@ -35,8 +35,6 @@ static const RealSetting RealSettings[SettingCount - 1] = {
 
 static const char Section[] = "[HIBARION]";
 static const char FileName[] = "Hibarion.ini";
-static const char CannotWrite[] =
-    "INI ファイルを書き込めません。\nファイルの属性を確認してください。";
 
 void setDefaultSettings()
 {
@@ -82,38 +80,31 @@ static int readLine(FILE* file, char (&line)[LineLimit + 1])
     return count;
 }
 
-static bool refuse(const char* message)
+static bool refuse(const char* path, MessageId id, int number = 0, const char* detail = nullptr)
 {
-    showMessage(nullptr, message, nullptr);
+    showMessage(nullptr, {id, path, number, detail});
     return false;
 }
 
 bool loadSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    InputFile input(settingsPath(path));
+    const char* name = settingsPath(path);
+    InputFile input(name);
     FILE* file = input.get();
-    if (!file)
-        return refuse("INI ファイルが見つかりません。\nデフォルトで作成します。");
+    if (!file) return refuse(name, MessageId::SettingsMissing);
 
     char line[LineLimit + 1];
-    char message[256];
     int length = readLine(file, line);
-    if (length == 0)
-        return refuse("データが存在しません。\nデフォルトで作成しなおします。");
+    if (length == 0) return refuse(name, MessageId::SettingsEmpty);
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse("これは「Hibarion」\nの INI データではありません。\n"
-                      "デフォルトで作成しなおします。");
+        return refuse(name, MessageId::SettingsForeign);
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
         length = readLine(file, line);
-        if (length == 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目が存在しません。\nデフォルトで作成しなおします。", lineNumber);
-            return refuse(message);
-        }
+        if (length == 0) return refuse(name, MessageId::SettingsLineMissing, lineNumber);
         // The value ends at the first line feed, then at the first carriage return.
         const void* cut = std::memchr(line, '\n', length);
         if (cut) length = static_cast<int>(static_cast<const char*>(cut) - line);
@@ -123,12 +114,8 @@ bool loadSettings()
 
         const char* key = SettingKeys[k];
         int keyLength = static_cast<int>(std::strlen(key));
-        if (length < keyLength || std::memcmp(line, key, keyLength) != 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目が %s の項目でありません。\nデフォルトで作成しなおします。",
-                          lineNumber, key);
-            return refuse(message);
-        }
+        if (length < keyLength || std::memcmp(line, key, keyLength) != 0)
+            return refuse(name, MessageId::SettingsWrongKey, lineNumber, key);
         if (k < SettingCount - 1)
             *RealSettings[k].value = parseReal(line + keyLength);
         else
@@ -137,16 +124,8 @@ bool loadSettings()
 
     for (int r = 0; r < RowCount; ++r) {
         length = readLine(file, line);
-        if (length == 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目がありません。\nデフォルトで作成します。", r + 7);
-            return refuse(message);
-        }
-        if (length < RowSize) {
-            std::snprintf(message, sizeof message,
-                          "Kawasemi の %d 行目が不正です。\nデフォルトで作成します。", r + 1);
-            return refuse(message);
-        }
+        if (length == 0) return refuse(name, MessageId::SettingsRowMissing, r + 7);
+        if (length < RowSize) return refuse(name, MessageId::SettingsRowInvalid, r + 1);
         std::memcpy(CharacterTable + r * RowSize, line, RowSize);
     }
     return true;
@@ -156,8 +135,9 @@ bool saveSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
     // Binary, with CR LF written out, so the file is the same bytes on every platform.
-    FILE* file = std::fopen(settingsPath(path), "wb");
-    if (!file) return refuse(CannotWrite);
+    const char* name = settingsPath(path);
+    FILE* file = std::fopen(name, "wb");
+    if (!file) return refuse(name, MessageId::SettingsCannotWrite);
 
     char value[RealTextSize];
     std::fputs(Section, file);
@@ -185,6 +165,6 @@ bool saveSettings()
     // flushed on closing; either means the file on disk is not the settings.
     bool failed = std::ferror(file) != 0;
     failed = std::fclose(file) != 0 || failed;
-    if (failed) return refuse(CannotWrite);
+    if (failed) return refuse(name, MessageId::SettingsCannotWrite);
     return true;
 }

@@ -1,6 +1,7 @@
 // The command-line front end as a user runs it: a copy of the executable in a folder of
-// its own, with its own Hibarion.ini beside it. Its messages reach the terminal as UTF-8,
-// hence the u8 literals (the others are code page 932, as the files hold them).
+// its own, with its own Hibarion.ini beside it, in the C locale unless a test says. Its
+// messages reach the terminal as UTF-8, hence the u8 literals (the others are code page
+// 932, as the files hold them).
 #include <cstdlib>
 #include <glob.h>
 #include <string>
@@ -60,7 +61,7 @@ protected:
     // the variable settings in `environment`.
     RunResult run(const std::vector<std::string>& arguments)
     {
-        std::string command = "cd " + shellQuoted(folder) + " && " + environment + " " + program;
+        std::string command = "cd " + shellQuoted(folder) + " && LC_ALL=C LANGUAGE= " + environment + " " + program;
         for (const std::string& a : arguments) command += " " + shellQuoted(a);
         command += " >" + shellQuoted(folder + "stdout.txt") + " 2>" + shellQuoted(folder + "stderr.txt");
         int status = std::system(command.c_str());
@@ -98,8 +99,21 @@ TEST_F(FrontEnd, FirstStartWritesTheDefaultSettingsWithItsMessage)
     writeFileBytes(folder + "GAME.p6", sampleImage);
     RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 0);  // the settings message is not one of the drop's
-    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n");
+    EXPECT_EQ(r.err, "hibarion: " + folder + "Hibarion.ini: not found; written with the defaults\n");
     EXPECT_EQ(readFileBytes(folder + "Hibarion.ini").size(), 635u);
+}
+
+// Under a Japanese locale the messages are the Windows program's texts, on one line.
+TEST_F(FrontEnd, MessagesInTheUsersLanguage)
+{
+    const std::string catalogue = "locale/ja/LC_MESSAGES/";
+    for (const char* part : {"locale", "locale/ja", "locale/ja/LC_MESSAGES"}) mkdir((folder + part).c_str(), 0755);
+    writeFileBytes(folder + catalogue + "hibarion.mo", readFileBytes(HIBARION_BINARY_DIR "/" + catalogue + "hibarion.mo"));
+    environment = "LC_ALL=ja_JP.UTF-8";
+    RunResult r = run({"GAME.p6", "GAME.p7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: " + folder + u8"Hibarion.ini: INI ファイルが見つかりません。デフォルトで作成します。\n"
+                     u8"hibarion: GAME.p6: 開けません。\nhibarion: GAME.p7: 拡張子が不正です。\n");
 }
 
 TEST_F(FrontEnd, ADropOfThreeWithATruncatedRecordingInTheMiddle)
@@ -113,7 +127,7 @@ TEST_F(FrontEnd, ADropOfThreeWithATruncatedRecordingInTheMiddle)
 
     RunResult r = run({"first.wav", "second.wav", "third.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: second.wav は データが途中で切れています。 \n");
+    EXPECT_EQ(r.err, "hibarion: second.wav: the data breaks off\n");
     EXPECT_EQ(readFileBytes(folder + "first.P6"), sampleImage);
     EXPECT_FALSE(fileExists(folder + "second.P6"));
     EXPECT_TRUE(fileExists(folder + "third_.wav"));
@@ -139,10 +153,10 @@ TEST_F(FrontEnd, EndingsInEveryMixOfCase)
     for (const char* image : {"song.P6", "SONG.P6"}) EXPECT_EQ(readFileBytes(folder + image), sampleImage);
     for (const char* wav : {"GAME_.wav", "game_.wav", "x_.wav"}) EXPECT_TRUE(fileExists(folder + wav));
     // The 3-byte name is passed over in silence; the others are named.
-    EXPECT_EQ(r.err, u8"Hibarion: GAME.P66 は拡張子が不正です。\n"
-                     u8"Hibarion: SONG.WAVE は拡張子が不正です。\n"
-                     u8"Hibarion: README.TXT は拡張子が不正です。\n"
-                     u8"Hibarion: tapes は拡張子が不正です。\n");
+    EXPECT_EQ(r.err, "hibarion: GAME.P66: wrong extension\n"
+                     "hibarion: SONG.WAVE: wrong extension\n"
+                     "hibarion: README.TXT: wrong extension\n"
+                     "hibarion: tapes: wrong extension\n");
 }
 
 TEST_F(FrontEnd, ListingsFollowTheSettingEvenAfterAFailedEncoding)
@@ -160,7 +174,7 @@ TEST_F(FrontEnd, ListingsFollowTheSettingEvenAfterAFailedEncoding)
     mkdir((folder + "OTHER_.wav").c_str(), 0755);
     RunResult r = run({"OTHER.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: OTHER_.wav は書き込めません\n");
+    EXPECT_EQ(r.err, "hibarion: OTHER_.wav: cannot be written\n");
     EXPECT_TRUE(fileExists(folder + "OTHER.txt"));
 }
 
@@ -188,12 +202,12 @@ TEST_F(FrontEnd, NamesAreShownAsGivenAndLongOnesCutAsTheDropBufferCuts)
     std::string odd = "\xff\xfe.p6";
     RunResult r = run({odd});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Hibarion: " + odd + u8" を開けません。\n");
+    EXPECT_EQ(r.err, "hibarion: " + odd + ": cannot be opened\n");
 
     std::string longName = std::string(1196, 'a') + ".p6";  // 1199 bytes: kept whole
-    EXPECT_EQ(run({longName}).err, "Hibarion: " + longName + u8" を開けません。\n");
+    EXPECT_EQ(run({longName}).err, "hibarion: " + longName + ": cannot be opened\n");
     std::string tooLong = std::string(1197, 'a') + ".p6";   // cut to 1199: "...a.p"
-    EXPECT_EQ(run({tooLong}).err, "Hibarion: " + tooLong.substr(0, 1199) + u8" は拡張子が不正です。\n");
+    EXPECT_EQ(run({tooLong}).err, "hibarion: " + tooLong.substr(0, 1199) + ": wrong extension\n");
 }
 
 TEST_F(FrontEnd, TheBundledExampleIsMadeFromItsProgramText)
@@ -326,7 +340,7 @@ TEST_F(FrontEnd, EveryOutputGoesIntoTheOutputFolderUnderItsOwnName)
     EXPECT_EQ(run({"in/GAME.p6"}).status, 0);
     EXPECT_EQ(readFileBytes(folder + "in/GAME_.wav"), recording);
     EXPECT_EQ(run({"--output-dir=" + folder + "out/", "GAME.p6", "in/GAME.p6"}).err,
-              u8"Hibarion: GAME.p6 を開けません。\n");
+              "hibarion: GAME.p6: cannot be opened\n");
     EXPECT_EQ(readFileBytes(folder + "out/GAME_.wav"), recording);
 }
 
@@ -360,7 +374,7 @@ TEST_F(FrontEnd, AFolderNamedLikeAnInputCannotBeOpened)
     for (const char* option : {"--listing", "--resample"}) {
         RunResult r = run({option, "tape.p6", "TAPE.WAV"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, u8"Hibarion: tape.p6 を開けません。\nHibarion: TAPE.WAV を開けません。\n");
+        EXPECT_EQ(r.err, "hibarion: tape.p6: cannot be opened\nhibarion: TAPE.WAV: cannot be opened\n");
     }
 }
 
@@ -368,7 +382,7 @@ TEST_F(FrontEnd, AFolderNamedLikeAnInputCannotBeOpened)
 
 TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
 {
-    const std::string found = u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n";
+    auto found = [](const std::string& path) { return "hibarion: " + path + ": not found; written with the defaults\n"; };
     mkdir((folder + "bin").c_str(), 0755);
     writeFileBytes(folder + "bin/hibarion", readFileBytes(HIBARION_FRONT_END));
     chmod((folder + "bin/hibarion").c_str(), 0755);
@@ -377,13 +391,13 @@ TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
 
     // A bin folder is where installed programs live, whoever may write there.
     environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + shellQuoted(folder + "config");
-    EXPECT_EQ(run({"GAME.p6"}).err, found);
+    EXPECT_EQ(run({"GAME.p6"}).err, found(folder + "config/hibarion/Hibarion.ini"));
     EXPECT_EQ(readFileBytes(folder + "config/hibarion/Hibarion.ini").size(), 635u);
     EXPECT_EQ(run({"GAME.p6"}).err, "");
     // A relative XDG_CONFIG_HOME is ignored, as is an empty one.
     for (const char* config : {"config", ""}) {
         environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + config;
-        EXPECT_EQ(run({"--no-listing", "GAME.p6"}).err, config[0] ? found : "");
+        EXPECT_EQ(run({"--no-listing", "GAME.p6"}).err, config[0] ? found(folder + "home/.config/hibarion/Hibarion.ini") : "");
         EXPECT_TRUE(fileExists(folder + "home/.config/hibarion/Hibarion.ini"));
     }
     EXPECT_FALSE(fileExists(folder + "bin/Hibarion.ini"));
@@ -394,7 +408,7 @@ TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
     std::rename((folder + "Hibarion.ini").c_str(), (folder + "bin/Hibarion.ini").c_str());
     EXPECT_EQ(run({"GAME.p6"}).err, "");
     EXPECT_FALSE(fileExists(folder + "GAME.txt"));
-    EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found);
+    EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found("my.ini"));
     EXPECT_EQ(readFileBytes(folder + "my.ini").size(), 635u);
     EXPECT_TRUE(fileExists(folder + "GAME.txt"));
 }
@@ -431,10 +445,12 @@ TEST_F(FrontEnd, TheDebianPackageUnpackedReadOnlyConvertsAFile)
 
     writeFileBytes(folder + "GAME.p6", sampleImage);
     program = shellQuoted(root + "usr/bin/hibarion");
-    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=";
+    // The installed catalogue speaks the user's language.
+    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME= LC_ALL=ja_JP.UTF-8";
     RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n");
+    EXPECT_EQ(r.err, "hibarion: " + folder +
+                         u8"home/.config/hibarion/Hibarion.ini: INI ファイルが見つかりません。デフォルトで作成します。\n");
     EXPECT_EQ(readFileBytes(folder + "home/.config/hibarion/Hibarion.ini").size(), 635u);
     EXPECT_FALSE(fileExists(root + "usr/bin/Hibarion.ini"));
     const Bytes installed = readFileBytes(folder + "GAME_.wav");

@@ -39,7 +39,7 @@ protected:
     // Runs the copy in `folder` with `arguments`, which need no quoting.
     RunResult run(const std::string& arguments)
     {
-        std::string command = "cd '" + folder + "' && ./hibarion " + arguments + " >out.txt 2>err.txt";
+        std::string command = "cd '" + folder + "' && LC_ALL=C LANGUAGE= ./hibarion " + arguments + " >out.txt 2>err.txt";
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, textOf(readFileBytes(folder + "out.txt")),
                 textOf(readFileBytes(folder + "err.txt"))};
@@ -73,7 +73,7 @@ TEST_F(RobustFrontEnd, EveryRecordingEndingDecodesBesideTapeImages)
     EXPECT_EQ(run("--robust -o out song.AIFF").out.rfind("song.AIFF -> out/song.P6 (", 0), 0u);
     EXPECT_EQ(readFileBytes(folder + "out/song.P6"), image);
     // Without the option a FLAC file is no recording, as in the Windows program.
-    EXPECT_EQ(run("take.flac").err, u8"Hibarion: take.flac は拡張子が不正です。\n");
+    EXPECT_EQ(run("take.flac").err, "hibarion: take.flac: wrong extension\n");
 }
 
 TEST_F(RobustFrontEnd, EachFileThatCannotBeDecodedSaysWhyAndTheNextFollows)

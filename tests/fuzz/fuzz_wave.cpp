@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // A loader shows nothing; the caller shows the message its result names.
     FUZZ_CHECK(quietPlatform.messages == 0);
-    FUZZ_CHECK(result == -1 || (result >= 0 && result < LoadMessageCount));
+    FUZZ_CHECK(result == -1 || (result >= 0 && result < LoadProblemCount));
     if (result == -1)
         decodeLoadedRecording(path, file, fileSize);
     else if (result == 10 || result == 11)
