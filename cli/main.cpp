@@ -1,7 +1,9 @@
 // hibarion: the conversions of one drop, for machines without the Windows window.
 // Its arguments, besides the options, are the names of one drop, handled in order
 // exactly as the window handles a drop.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,25 +44,42 @@ bool convert(const char* name)
     return true;
 }
 
+// Standard output is buffered: a full disk or a closed pipe shows when it is flushed.
+// False, with one line saying why, when anything written there was lost.
+bool closeStandardOutput()
+{
+    bool failed = std::ferror(stdout) != 0;
+    errno = 0;
+    if (std::fclose(stdout) != 0) failed = true;
+    if (failed)
+        std::fprintf(stderr, "hibarion: write error on standard output%s%s\n", errno ? ": " : "",
+                     errno ? std::strerror(errno) : "");
+    return !failed;
+}
+
+// A wrong command line: what is wrong has been said on one line.
+int refuseCommandLine()
+{
+    std::fputs("Try 'hibarion --help'.\n", stderr);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!parseCommandLine(argc, argv)) {
-        printUsage(stderr);
-        return 2;
-    }
+    if (!parseCommandLine(argc, argv)) return refuseCommandLine();
     if (commandLine.help) {
         printUsage(stdout);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.version) {
         std::puts("hibarion " HIBARION_VERSION);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.firstName >= argc) {
-        printUsage(stderr);
-        return 2;
+        std::fputs("hibarion: no FILE to convert\n", stderr);
+        return refuseCommandLine();
     }
 
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
@@ -89,5 +108,5 @@ int main(int argc, char** argv)
     releaseLoadedData();
     conversionSettings = fromFile;
     saveSettings();
-    return anyMessage ? 1 : 0;
+    return closeStandardOutput() && !anyMessage ? 0 : 1;
 }

@@ -106,8 +106,8 @@ TEST_F(RobustFrontEnd, EachFileThatCannotBeDecodedSaysWhyAndTheNextFollows)
     // Wrong options end the run before any file.
     std::remove((folder + "two.P6").c_str());
     EXPECT_EQ(run("--channel 2 two.wav").err.rfind("hibarion: --channel needs --robust\n", 0), 0u);
-    EXPECT_EQ(run("--robust --channel 1.5 two.wav").err.rfind(
-                  "hibarion: --channel '1.5' is not a whole number from 1 to 1024\n", 0), 0u);
+    EXPECT_EQ(run("--robust --channel 1.5 two.wav").err, "hibarion: --channel: 1.5 is not a whole number\n"
+                                                         "Try 'hibarion --help'.\n");
     EXPECT_EQ(run("--robust --channel 0 two.wav").status, 2);
     EXPECT_FALSE(fileExists(folder + "two.P6"));
 }
