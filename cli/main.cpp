@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "cli/recording_probe.h"
 #include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
@@ -29,18 +30,41 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// One line "hibarion: NAME: TEXT" on standard error.
+void tell(const char* name, const std::string& text)
+{
+    eraseProgress();
+    std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
+}
+
+// After the default path refused `name`: when --robust would read it, says so.
+void pointToRobust(const char* name)
+{
+    if (onlyRobustReads(name)) tell(name, "--robust reads this recording");
+}
+
 // False when the file was refused without a message box's counterpart.
 bool convert(const char* name)
 {
     if (commandLine.tokenize)
         return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
     bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
-    if ((recording || namesTapeImage(name)) && isFolder(name))
+    if (!recording && !namesTapeImage(name)) {
+        // Also a name of under four bytes, which the window passes over in silence.
+        tell(name, "not a recording or a tape image (" +
+                       (commandLine.robust ? robustEndingList() : std::string(".wav")) + ", .p6)");
+        if (!commandLine.robust && namesRobustRecording(name)) pointToRobust(name);
+        return false;
+    }
+    if (isFolder(name)) {
         showMessage(nullptr, "%s を開けません。", name);
-    else if (recording && commandLine.robust)
+    } else if (recording && commandLine.robust) {
         decodeRobustly(name, commandLine.channel);
-    else
+    } else {
+        int shownBefore = hostMessagesShown;
         dispatchDroppedName(nullptr, name);
+        if (recording && hostMessagesShown != shownBefore) pointToRobust(name);
+    }
     return true;
 }
 

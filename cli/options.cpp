@@ -140,8 +140,9 @@ const Option options[] = {
     {"robust", 0, nullptr,
      "decode recordings as people have them: any level,\n"
      "noise, hum, wow, dropouts; 8 to 32 bits, float,\n"
-     "any rate, several channels; .flac, .aif and .aiff\n"
-     "too. Suspect bytes are named on standard error",
+     "any rate, several channels; .w64, .rf64, .flac,\n"
+     ".aif and .aiff too. Suspect bytes are named on\n"
+     "standard error",
      [](const char*) { commandLine.robust = true; return fine; }},
     {"resample", 0, nullptr, "the former name of --robust",
      [](const char*) { commandLine.robust = true; return fine; }},
@@ -223,7 +224,7 @@ void printUsage(FILE* stream)
                "Converts each FILE in order, as the Hibarion window converts a drop of files:\n"
                "  NAME.wav  a mono 8-bit recording, decoded into the tape image NAME.P6 as\n"
                "            the Windows program decodes it; with --robust, any recording\n"
-               "            (also NAME.flac, NAME.aif, NAME.aiff), through the robust decoder\n"
+               "            (also NAME.w64, .rf64, .flac, .aif, .aiff), through the robust decoder\n"
                "  NAME.p6   a tape image, encoded into the recording NAME_.wav and, when\n"
                "            listings are on, listed as BASIC in NAME.txt (Shift-JIS)\n"
                "With --tokenize, each FILE is a BASIC program's text, made into NAME.p6.\n"
