@@ -238,9 +238,9 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
     }
     if (!isUtf8(source)) return tokenizeText(source, fileStem, givenName, image, problem);
 
-    // Some texts read as either encoding (the bytes of "ﾃｱ" spell "ñ" in UTF-8): the one
-    // whose every character has a code is taken, UTF-8 when both are. A text that is a
-    // program in neither is told what is wrong with it as UTF-8.
+    // Some texts read as either encoding (the bytes C3 B1 of "ﾃｱ" are an accented letter
+    // in UTF-8): the one whose every character has a code is taken, UTF-8 when both are.
+    // A text that is a program in neither is told what is wrong with it as UTF-8.
     std::string utf8 = source.compare(0, 3, Utf8ByteOrderMark) == 0 ? source.substr(3) : source;
     std::string cp932;
     size_t failedAt;
