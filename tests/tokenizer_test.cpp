@@ -226,6 +226,8 @@ TEST_F(TokenizerTest, ProblemsNameTheirLine)
     EXPECT_EQ(255u + 10 + 6 + 5 + 3, tokenized("2 \"" + std::string(253, 'A') + "\"").size());
     const std::string Emoji = "\xF0\x9F\x98\x80";  // no code page 932 character
     EXPECT_EQ("line 1: a character with no code: \"" + Emoji + "\"", problemOf("10 PRINT \"" + Emoji + "\""));
+    // Code page 932 that is valid UTF-8 is told its own problem, not its UTF-8 reading's.
+    EXPECT_EQ("line 3: no line number", problemOf("10 PRINT \"\xC3\xB1\"\n20 A\nPRINT\n"));
     EXPECT_EQ("line 2: a character with no code: byte 0x0B", problemOf("10 A\n20 \vB\n"));
     // Hiragana from 0xD0 on have no code outside a string: they would be tokens.
     EXPECT_EQ(u8"line 1: a character with no code: \"た\"", problemOf(u8"10 た"));

@@ -240,7 +240,7 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
 
     // Some texts read as either encoding (the bytes C3 B1 of "ﾃｱ" are an accented letter
     // in UTF-8): the one whose every character has a code is taken, UTF-8 when both are.
-    // A text that is a program in neither is told what is wrong with it as UTF-8.
+    // Of a text that is a program in neither, the reading that got further is meant.
     std::string utf8 = source.compare(0, 3, Utf8ByteOrderMark) == 0 ? source.substr(3) : source;
     std::string cp932;
     size_t failedAt;
@@ -252,6 +252,6 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
         refuse(reading, failedAt, "a character with no code: " + shownUtf8Character(utf8, failedAt));
     }
     if (tokenizeText(source, fileStem, givenName, image, problem)) return true;
-    problem = utf8Problem;
+    if (utf8Problem.line >= problem.line) problem = utf8Problem;
     return false;
 }
