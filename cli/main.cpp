@@ -1,7 +1,9 @@
 // hibarion: the conversions of one drop, for machines without the Windows window.
 // Its arguments, besides the options, are the names of one drop, handled in order
 // exactly as the window handles a drop.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "cli/recording_probe.h"
 #include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
@@ -27,40 +30,80 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// One line "hibarion: NAME: TEXT" on standard error.
+void tell(const char* name, const std::string& text)
+{
+    eraseProgress();
+    std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
+}
+
+// After the default path refused `name`: when --robust would read it, says so.
+void pointToRobust(const char* name)
+{
+    if (onlyRobustReads(name)) tell(name, "--robust reads this recording");
+}
+
 // False when the file was refused without a message box's counterpart.
 bool convert(const char* name)
 {
     if (commandLine.tokenize)
         return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
     bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
-    if ((recording || namesTapeImage(name)) && isFolder(name))
+    if (!recording && !namesTapeImage(name)) {
+        // Also a name of under four bytes, which the window passes over in silence.
+        tell(name, "not a recording or a tape image (" +
+                       (commandLine.robust ? robustEndingList() : std::string(".wav")) + ", .p6)");
+        if (!commandLine.robust && namesRobustRecording(name)) pointToRobust(name);
+        return false;
+    }
+    if (isFolder(name)) {
         showMessage(nullptr, "%s を開けません。", name);
-    else if (recording && commandLine.robust)
+    } else if (recording && commandLine.robust) {
         decodeRobustly(name, commandLine.channel);
-    else
+    } else {
+        int shownBefore = hostMessagesShown;
         dispatchDroppedName(nullptr, name);
+        if (recording && hostMessagesShown != shownBefore) pointToRobust(name);
+    }
     return true;
+}
+
+// Standard output is buffered: a full disk or a closed pipe shows when it is flushed.
+// False, with one line saying why, when anything written there was lost.
+bool closeStandardOutput()
+{
+    bool failed = std::ferror(stdout) != 0;
+    errno = 0;
+    if (std::fclose(stdout) != 0) failed = true;
+    if (failed)
+        std::fprintf(stderr, "hibarion: write error on standard output%s%s\n", errno ? ": " : "",
+                     errno ? std::strerror(errno) : "");
+    return !failed;
+}
+
+// A wrong command line: what is wrong has been said on one line.
+int refuseCommandLine()
+{
+    std::fputs("Try 'hibarion --help'.\n", stderr);
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!parseCommandLine(argc, argv)) {
-        printUsage(stderr);
-        return 2;
-    }
+    if (!parseCommandLine(argc, argv)) return refuseCommandLine();
     if (commandLine.help) {
         printUsage(stdout);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.version) {
         std::puts("hibarion " HIBARION_VERSION);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.firstName >= argc) {
-        printUsage(stderr);
-        return 2;
+        std::fputs("hibarion: no FILE to convert\n", stderr);
+        return refuseCommandLine();
     }
 
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
@@ -89,5 +132,5 @@ int main(int argc, char** argv)
     releaseLoadedData();
     conversionSettings = fromFile;
     saveSettings();
-    return anyMessage ? 1 : 0;
+    return closeStandardOutput() && !anyMessage ? 0 : 1;
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char* const robustEndings[] = {".wav", ".flac", ".aif", ".aiff"};
+const char* const robustEndings[] = {".wav", ".w64", ".rf64", ".flac", ".aif", ".aiff"};
 
 // The length of the recording ending `name` has, 0 for none.
 size_t endingLength(const char* name)
@@ -46,6 +46,13 @@ std::string suspectLine(const SuspectRange& range)
 }  // namespace
 
 bool namesRobustRecording(const char* name) { return endingLength(name) != 0; }
+
+std::string robustEndingList()
+{
+    std::string list;
+    for (const char* ending : robustEndings) list += std::string(list.empty() ? "" : ", ") + ending;
+    return list;
+}
 
 std::string robustImageNameFor(const char* name)
 {

@@ -2,7 +2,8 @@
 // Turns a BASIC program written as text back into the tape image the home computer
 // saves. Two kinds of text, told apart by their content: a listing as the listing writer
 // writes it (code page 932, opening with "FILENAME = "), or plain text, one numbered line
-// a line, with keywords and characters in ASCII, full-width forms or kana.
+// a line, with keywords and characters in ASCII, full-width forms or kana, keywords in
+// ASCII in either case, tabs as blanks.
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ struct TokenizeProblem {
     std::string text;  // what is wrong, in UTF-8
 };
 
-// `text`: the file's bytes, UTF-8 when they are valid UTF-8, code page 932 otherwise.
+// `text`: the file's bytes, UTF-8 or code page 932: the reading that makes a program,
+// UTF-8 when both do.
 // The name on tape is `givenName` when it is not null, else a listing's heading, else
 // `fileStem` in upper case; either of the first two is taken as written. False, with
 // `problem` filled and no program in `image`, when the text is not a program.

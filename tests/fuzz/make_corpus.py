@@ -337,12 +337,14 @@ def program_output(hibarion):
 
 def tokenize_seeds(listing):
     """The program's listing of basic_image(), the bundled example's text, plain UTF-8
-    with kana and semigraphics, and texts that are refused."""
+    with kana and semigraphics, plain text as people type it (indented, lower case, code
+    page 932 that is valid UTF-8), and texts that are refused."""
     write("fuzz_tokenize", "listing.txt", listing)
     with open(os.path.join(HERE, "..", "..", "examples", "hello.bas"), "rb") as f:
         write("fuzz_tokenize", "hello.bas", f.read())
     write("fuzz_tokenize", "plain.bas",
           '10 PRINT "カナ月┏━┓":REM ｶﾅ\r\n20 DATA 1,あ\r\n30 A=TAB(1)+INKEY$\n'.encode())
+    write("fuzz_tokenize", "typed.bas", b' \t10\tprint "\xC3\xB1":rem print\n\t\n20 data a\tb\n')
     write("fuzz_tokenize", "no-number.bas", b"10 END\nEND\n")
     write("fuzz_tokenize", "long-line.bas", b'10 "' + b"A" * 260 + b'"\n')
 
