@@ -23,6 +23,10 @@ const long leastHeaderMarks = 8;
 // One damaged place, and one more for each four lines: beyond that the chain that
 // tells the bytes apart is itself in doubt.
 const size_t linesPerTrouble = 4;
+// A repaired link can make whole a line that an earlier damaged place is measured
+// against, so the check runs again on its own repairs; damage that keeps it repairing
+// beyond this is no structure to trust.
+const int mostPasses = 4;
 const size_t none = static_cast<size_t>(-1);
 
 struct Walk {
@@ -34,6 +38,7 @@ struct Walk {
     std::vector<std::pair<size_t, uint8_t>> repairs;    // offset, value
     size_t lines;
     size_t troubles;
+    bool firstLineInPlace;  // the first line starts at its offset: the header stands before it
 };
 
 enum Outcome { GoesOn, Ends, Lost };
@@ -133,16 +138,17 @@ Outcome takeDisagreement(Walk& w, size_t& p)
         const size_t next = scanNext(w, q);
         if (next == none) continue;
         const Offset shifted = linkTarget(w, q) - static_cast<Offset>(next);
-        if (static_cast<Offset>(q) + shifted <= static_cast<Offset>(p) + w.delta) continue;
+        if (static_cast<Offset>(q) + shifted < static_cast<Offset>(p) + w.delta) continue;
         if (wholeLine(w, next, shifted) || (endAt(w, next) && shifted == w.delta)) {
             markSuspect(w, p, q - 1);
+            if (p == firstLine) w.firstLineInPlace = false;
             w.delta = shifted;
             p = q;
             return GoesOn;
         }
     }
     // The last line's link points here: the end, with one of its zeros hit.
-    if (p + endLength <= size && (w.bytes[p] == 0) + (w.bytes[p + 1] == 0) + (w.bytes[p + 2] == 0) >= 2) {
+    if (p != firstLine && p + endLength <= size && (w.bytes[p] == 0) + (w.bytes[p + 1] == 0) + (w.bytes[p + 2] == 0) >= 2) {
         for (size_t k = p; k < p + endLength; ++k)
             if (w.bytes[k] != 0) w.repairs.push_back({k, 0});
         return Ends;
@@ -151,6 +157,7 @@ Outcome takeDisagreement(Walk& w, size_t& p)
     for (size_t z = p + lineHead; z + 1 + endLength <= size && lineLength(static_cast<Offset>(z + 1 - p)); ++z)
         if (w.bytes[z] == 0 && endAt(w, z + 1)) {
             markSuspect(w, p, z);
+            if (p == firstLine) w.firstLineInPlace = false;
             return Ends;
         }
     return Lost;
@@ -217,32 +224,48 @@ void checkLineNumbers(Walk& w)
         if (through[k] != longest || takers[before[k]] > 1) markSuspect(w, w.numbered[k] + 2, w.numbered[k] + 3);
 }
 
+// One reading of `image` as a program: the bytes its structure determines that hold
+// another value, and the suspect ones. False when it is no program.
+bool readStructure(const std::vector<uint8_t>& image, std::vector<std::pair<size_t, uint8_t>>& repairs,
+                   std::vector<bool>& suspect)
+{
+    if (image.size() < firstLine + endLength ||
+        std::count(image.begin(), image.begin() + headerLength, headerMark) < leastHeaderMarks)
+        return false;
+    Walk w = {image, std::vector<size_t>(image.size() + 1), 0, std::vector<bool>(image.size(), false), {}, {}, 0, 0, true};
+    w.nextZero[image.size()] = image.size();
+    for (size_t k = image.size(); k-- > 0;) w.nextZero[k] = image[k] == 0 ? k : w.nextZero[k + 1];
+    if (!walkLines(w) || w.troubles > 1 + w.lines / linesPerTrouble) return false;
+    checkLineNumbers(w);
+    // Bytes lost or gained before the first line leave the marks' places unknown.
+    for (size_t k = 0; k < headerLength && w.firstLineInPlace; ++k)
+        if (image[k] != headerMark) w.repairs.push_back({k, headerMark});
+    repairs.swap(w.repairs);
+    suspect.swap(w.suspect);
+    return true;
+}
+
 }  // namespace
 
 std::vector<StructureFinding> checkProgramStructure(std::vector<uint8_t>& image)
 {
     std::vector<StructureFinding> findings;
-    if (image.size() < firstLine + endLength ||
-        std::count(image.begin(), image.begin() + headerLength, headerMark) < leastHeaderMarks)
-        return findings;
-
-    Walk w = {image, std::vector<size_t>(image.size() + 1), 0, std::vector<bool>(image.size(), false), {}, {}, 0, 0};
-    w.nextZero[image.size()] = image.size();
-    for (size_t k = image.size(); k-- > 0;) w.nextZero[k] = image[k] == 0 ? k : w.nextZero[k + 1];
-    if (!walkLines(w) || w.troubles > 1 + w.lines / linesPerTrouble) return findings;
-    checkLineNumbers(w);
-
-    for (size_t k = 0; k < headerLength; ++k)
-        if (image[k] != headerMark) w.repairs.push_back({k, headerMark});
-    for (const std::pair<size_t, uint8_t>& repair : w.repairs) {
-        findings.push_back({static_cast<uint32_t>(repair.first), true, image[repair.first]});
-        image[repair.first] = repair.second;
-        w.suspect[repair.first] = false;
+    const std::vector<uint8_t> decoded = image;
+    std::vector<bool> suspect;
+    for (int pass = 0;; ++pass) {
+        std::vector<std::pair<size_t, uint8_t>> repairs;
+        if (!readStructure(image, repairs, suspect) || (!repairs.empty() && pass == mostPasses)) {
+            image = decoded;
+            return findings;
+        }
+        if (repairs.empty()) break;
+        for (const std::pair<size_t, uint8_t>& repair : repairs) image[repair.first] = repair.second;
     }
     for (size_t k = 0; k < image.size(); ++k)
-        if (w.suspect[k]) findings.push_back({static_cast<uint32_t>(k), false, 0});
-    std::sort(findings.begin(), findings.end(),
-              [](const StructureFinding& a, const StructureFinding& b) { return a.byte < b.byte; });
+        if (image[k] != decoded[k])
+            findings.push_back({static_cast<uint32_t>(k), true, decoded[k]});
+        else if (suspect[k])
+            findings.push_back({static_cast<uint32_t>(k), false, 0});
     return findings;
 }
 

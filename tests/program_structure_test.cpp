@@ -123,6 +123,14 @@ TEST(ProgramStructure, DamageTheStructureCannotUndoIsFlaggedOnly)
     Bytes noZero = image;
     noZero[fourth - 1] = 0x3A;
     cases.push_back({"a line without its 0x00", noZero, {fourth - 1}});
+    Bytes headerLost = image;  // the name moves into the marks' places, which stay as they are
+    headerLost.erase(headerLost.begin() + 4);
+    std::vector<size_t> firstLine;
+    for (size_t k = 16; k < second - 1; ++k) firstLine.push_back(k);
+    cases.push_back({"lost in the header", headerLost, firstLine});
+    Bytes noise = image;
+    noise.insert(noise.begin(), 0x55);
+    cases.push_back({"before the header", noise, {16}});
     for (Case& c : cases) {
         const Bytes damaged = c.damaged;
         EXPECT_EQ(shown(checkProgramStructure(c.damaged)), suspects(c.flagged)) << c.what;

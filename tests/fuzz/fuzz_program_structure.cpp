@@ -7,7 +7,8 @@
 //
 // Every image must come through with its findings in order, one a byte within it, and
 // only the repaired bytes changed, each from the value the finding names. A second check
-// of the result must change nothing and find the same suspects.
+// of the result must repair nothing. (Its suspects may differ: a repaired link can make
+// a line whole that an earlier damaged place was measured against.)
 #include <cstring>
 #include <vector>
 
@@ -48,14 +49,6 @@ Bytes wholeProgram(const uint8_t* data, size_t size)
     return image;
 }
 
-std::vector<uint32_t> suspectsOf(const std::vector<StructureFinding>& findings)
-{
-    std::vector<uint32_t> bytes;
-    for (const StructureFinding& f : findings)
-        if (!f.repaired) bytes.push_back(f.byte);
-    return bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -83,8 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t k = 0; k < image.size(); ++k) FUZZ_CHECK(repaired[k] || image[k] == decoded[k]);
 
     const Bytes checked = image;
-    const std::vector<StructureFinding> again = checkProgramStructure(image);
+    for (const StructureFinding& f : checkProgramStructure(image)) FUZZ_CHECK(!f.repaired);
     FUZZ_CHECK(image == checked);
-    FUZZ_CHECK(suspectsOf(again) == suspectsOf(findings));
     return 0;
 }
