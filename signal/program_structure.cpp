@@ -27,6 +27,9 @@ const size_t linesPerTrouble = 4;
 // against, so the check runs again on its own repairs; damage that keeps it repairing
 // beyond this is no structure to trust.
 const int mostPasses = 4;
+// Bytes lost or gained in one place: ten seconds of tape. A program whose every link is
+// further off was saved from another address, and is none of those this check knows.
+const Offset mostShift = 1000;
 const size_t none = static_cast<size_t>(-1);
 
 struct Walk {
@@ -34,8 +37,8 @@ struct Walk {
     std::vector<size_t> nextZero;  // the first 0x00 at or after each offset; size() for none
     Offset delta;                  // offset as saved = offset decoded + delta
     std::vector<bool> suspect;
-    std::vector<size_t> numbered;                       // heads of the lines whose numbers count
-    std::vector<std::pair<size_t, uint8_t>> repairs;    // offset, value
+    std::vector<size_t> numbered;                     // heads of the lines whose numbers count
+    std::vector<std::pair<size_t, uint8_t>> repairs;  // offset, value
     size_t lines;
     size_t troubles;
     bool firstLineInPlace;  // the first line starts at its offset: the header stands before it
@@ -45,7 +48,8 @@ enum Outcome { GoesOn, Ends, Lost };
 
 bool endAt(const Walk& w, size_t p)
 {
-    return p + endLength <= w.bytes.size() && w.bytes[p] == 0 && w.bytes[p + 1] == 0 && w.bytes[p + 2] == 0;
+    return p != none && p + endLength <= w.bytes.size() && w.bytes[p] == 0 && w.bytes[p + 1] == 0 &&
+           w.bytes[p + 2] == 0;
 }
 
 // Where the link of the line at p points, as an offset of the program as saved.
@@ -79,10 +83,13 @@ bool goesOnWhole(const Walk& w, size_t p, Offset delta)
 }
 
 // A line as saved, from its head to past its closing 0x00, as long as the machine takes.
-bool lineLength(Offset length)
+bool lineLengthTaken(Offset length)
 {
-    return length > static_cast<Offset>(lineHead) && length <= static_cast<Offset>(lineHead + LineBodyLimit + 1);
+    return length > static_cast<Offset>(lineHead) &&
+           length <= static_cast<Offset>(lineHead + LineBodyLimit + 1);
 }
+
+bool likelyShift(Offset from, Offset to) { return to - from <= mostShift && from - to <= mostShift; }
 
 void markSuspect(Walk& w, size_t first, size_t last)
 {
@@ -92,20 +99,24 @@ void markSuspect(Walk& w, size_t first, size_t last)
 // The line at p disagrees with its link. Which reading makes the chain after it whole
 // decides: its closing 0x00 (the link is wrong), its link (a 0x00 in its body is), a
 // shift of all later links (bytes were lost or gained in it), or the first two whole
-// lines after it (a damaged stretch). Only a link is determined and repaired.
+// lines after it (a damaged stretch). Only a link, and the end where the chain has led
+// to it, are determined and repaired.
 Outcome takeDisagreement(Walk& w, size_t& p)
 {
     const size_t size = w.bytes.size();
     const size_t scanned = scanNext(w, p);
     const Offset linked = linkTarget(w, p) - w.delta;
-    const Offset address = static_cast<Offset>(scanned) + w.delta - static_cast<Offset>(firstLine) + firstLineAddress;
+    const Offset address = scanned == none ? 0
+                                           : static_cast<Offset>(scanned) + w.delta -
+                                                 static_cast<Offset>(firstLine) + firstLineAddress;
     // Before the end a lost or gained stretch shows in the next line too; at the end
     // only a link that no line the machine takes could have is surely wrong.
-    const bool scanHolds = scanned != none && address <= lastAddress &&
+    const bool scanHolds = scanned != none && address >= firstLineAddress && address <= lastAddress &&
                            (wholeLine(w, scanned, w.delta) ||
-                            (endAt(w, scanned) && !lineLength(linked - static_cast<Offset>(p))));
-    const bool linkHolds = lineLength(linked - static_cast<Offset>(p)) && linked != static_cast<Offset>(scanned) &&
-                           static_cast<size_t>(linked) < size && goesOnWhole(w, static_cast<size_t>(linked), w.delta);
+                            (endAt(w, scanned) && !lineLengthTaken(linked - static_cast<Offset>(p))));
+    const bool linkHolds = lineLengthTaken(linked - static_cast<Offset>(p)) &&
+                           linked != static_cast<Offset>(scanned) && static_cast<size_t>(linked) < size &&
+                           goesOnWhole(w, static_cast<size_t>(linked), w.delta);
     if (scanHolds && !linkHolds) {
         const uint8_t link[2] = {static_cast<uint8_t>(address & 0xFF), static_cast<uint8_t>(address >> 8)};
         for (size_t k = 0; k < 2; ++k)
@@ -125,7 +136,8 @@ Outcome takeDisagreement(Walk& w, size_t& p)
     }
     if (scanned != none) {
         const Offset shifted = linkTarget(w, p) - static_cast<Offset>(scanned);
-        if (shifted != w.delta && lineLength(linked - static_cast<Offset>(p)) && wholeLine(w, scanned, shifted) &&
+        if (shifted != w.delta && likelyShift(w.delta, shifted) &&
+            lineLengthTaken(linked - static_cast<Offset>(p)) && wholeLine(w, scanned, shifted) &&
             goesOnWhole(w, scanNext(w, scanned), shifted)) {
             markSuspect(w, p, scanned - 1);
             w.numbered.push_back(p);
@@ -138,7 +150,9 @@ Outcome takeDisagreement(Walk& w, size_t& p)
         const size_t next = scanNext(w, q);
         if (next == none) continue;
         const Offset shifted = linkTarget(w, q) - static_cast<Offset>(next);
-        if (static_cast<Offset>(q) + shifted < static_cast<Offset>(p) + w.delta) continue;
+        if (static_cast<Offset>(q) + shifted < static_cast<Offset>(p) + w.delta ||
+            !likelyShift(w.delta, shifted))
+            continue;
         if (wholeLine(w, next, shifted) || (endAt(w, next) && shifted == w.delta)) {
             markSuspect(w, p, q - 1);
             if (p == firstLine) w.firstLineInPlace = false;
@@ -148,18 +162,18 @@ Outcome takeDisagreement(Walk& w, size_t& p)
         }
     }
     // The last line's link points here: the end, with one of its zeros hit.
-    if (p != firstLine && p + endLength <= size && (w.bytes[p] == 0) + (w.bytes[p + 1] == 0) + (w.bytes[p + 2] == 0) >= 2) {
+    if (p != firstLine && p + endLength <= size &&
+        (w.bytes[p] == 0) + (w.bytes[p + 1] == 0) + (w.bytes[p + 2] == 0) >= 2) {
         for (size_t k = p; k < p + endLength; ++k)
             if (w.bytes[k] != 0) w.repairs.push_back({k, 0});
         return Ends;
     }
-    // A damaged last line: its closing 0x00 and the end after it.
-    for (size_t z = p + lineHead; z + 1 + endLength <= size && lineLength(static_cast<Offset>(z + 1 - p)); ++z)
-        if (w.bytes[z] == 0 && endAt(w, z + 1)) {
-            markSuspect(w, p, z);
-            if (p == firstLine) w.firstLineInPlace = false;
-            return Ends;
-        }
+    // A damaged last line: the end follows its closing 0x00.
+    if (endAt(w, scanned)) {
+        markSuspect(w, p, scanned - 1);
+        if (p == firstLine) w.firstLineInPlace = false;
+        return Ends;
+    }
     return Lost;
 }
 
@@ -221,7 +235,8 @@ void checkLineNumbers(Walk& w)
     for (size_t k = 0; k < count; ++k)
         if (through[k] == longest) ++takers[before[k]];
     for (size_t k = 0; k < count; ++k)
-        if (through[k] != longest || takers[before[k]] > 1) markSuspect(w, w.numbered[k] + 2, w.numbered[k] + 3);
+        if (through[k] != longest || takers[before[k]] > 1)
+            markSuspect(w, w.numbered[k] + 2, w.numbered[k] + 3);
 }
 
 // One reading of `image` as a program: the bytes its structure determines that hold
@@ -232,7 +247,9 @@ bool readStructure(const std::vector<uint8_t>& image, std::vector<std::pair<size
     if (image.size() < firstLine + endLength ||
         std::count(image.begin(), image.begin() + headerLength, headerMark) < leastHeaderMarks)
         return false;
-    Walk w = {image, std::vector<size_t>(image.size() + 1), 0, std::vector<bool>(image.size(), false), {}, {}, 0, 0, true};
+    Walk w = {
+        image, std::vector<size_t>(image.size() + 1), 0, std::vector<bool>(image.size(), false), {}, {}, 0, 0,
+        true};
     w.nextZero[image.size()] = image.size();
     for (size_t k = image.size(); k-- > 0;) w.nextZero[k] = image[k] == 0 ? k : w.nextZero[k + 1];
     if (!walkLines(w) || w.troubles > 1 + w.lines / linesPerTrouble) return false;
@@ -269,15 +286,16 @@ std::vector<StructureFinding> checkProgramStructure(std::vector<uint8_t>& image)
     return findings;
 }
 
-void addStructureSuspects(const std::vector<StructureFinding>& findings, const std::vector<double>& byteSeconds,
-                          std::vector<SuspectRange>& suspects)
+void addStructureSuspects(const std::vector<StructureFinding>& findings,
+                          const std::vector<double>& byteSeconds, std::vector<SuspectRange>& suspects)
 {
     const std::string reason = "structure";
     std::vector<SuspectRange> merged;
     size_t next = 0;
     for (const StructureFinding& finding : findings) {
         if (finding.repaired) continue;
-        while (next < suspects.size() && suspects[next].lastByte < finding.byte) merged.push_back(suspects[next++]);
+        while (next < suspects.size() && suspects[next].lastByte < finding.byte)
+            merged.push_back(suspects[next++]);
         if (next < suspects.size() && suspects[next].firstByte <= finding.byte) continue;
         if (!merged.empty() && merged.back().reason == reason && merged.back().lastByte + 1 == finding.byte)
             merged.back().lastByte = finding.byte;

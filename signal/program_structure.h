@@ -10,9 +10,9 @@
 #include "signal/robust_decoder.h"
 
 struct StructureFinding {
-    uint32_t byte;   // offset in the image
-    bool repaired;   // the structure determined the byte, which now holds that value
-    uint8_t was;     // repaired: the value decoded
+    uint32_t byte;  // offset in the image
+    bool repaired;  // the structure determined the byte, which now holds that value
+    uint8_t was;    // repaired: the value decoded
 };
 
 // Checks `image` when it holds a BASIC program and repairs the bytes the structure
@@ -24,5 +24,5 @@ std::vector<StructureFinding> checkProgramStructure(std::vector<uint8_t>& image)
 // The findings' suspect bytes that `suspects` (in the order of their bytes) does not
 // hold yet join it in order, as ranges of the reason "structure"; `byteSeconds` holds
 // where each byte of the image starts in the recording.
-void addStructureSuspects(const std::vector<StructureFinding>& findings, const std::vector<double>& byteSeconds,
-                          std::vector<SuspectRange>& suspects);
+void addStructureSuspects(const std::vector<StructureFinding>& findings,
+                          const std::vector<double>& byteSeconds, std::vector<SuspectRange>& suspects);

@@ -41,7 +41,8 @@ std::string shown(const std::vector<StructureFinding>& findings)
 {
     std::string text;
     for (const StructureFinding& f : findings)
-        text += std::to_string(f.byte) + (f.repaired ? " repaired from " + std::to_string(f.was) : " suspect") + "\n";
+        text += std::to_string(f.byte) +
+                (f.repaired ? " repaired from " + std::to_string(f.was) : " suspect") + "\n";
     return text;
 }
 
@@ -71,7 +72,8 @@ TEST(ProgramStructure, DeterminedBytesComeBackExact)
     for (const Damage& damage : damages) {
         Bytes damaged = image;
         damaged[damage.byte] = damage.value;
-        const std::string expected = std::to_string(damage.byte) + " repaired from " + std::to_string(damage.value) + "\n";
+        const std::string expected =
+            std::to_string(damage.byte) + " repaired from " + std::to_string(damage.value) + "\n";
         EXPECT_EQ(shown(checkProgramStructure(damaged)), expected);
         EXPECT_EQ(damaged, image) << expected;
         if (damage.byte == last + 1) continue;
@@ -144,12 +146,15 @@ TEST(ProgramStructure, WhatIsNoProgramIsLeftAlone)
     Bytes machineCode = basic;  // the same chain behind another header
     for (size_t k = 0; k < 10; ++k) machineCode[k] = static_cast<uint8_t>(0x9C + k);
     machineCode[1] = 0xD3;
+    Bytes elsewhere = basic;  // a chain from another address
+    for (int line = 0; line < 5; ++line) elsewhere[lineAt(basic, line) + 1] += 0x44;
+    elsewhere[3] = 0x00;
     Bytes randomBody = randomImage(400, 5);  // the header alone
     std::fill_n(randomBody.begin(), 10, 0xD3);
     Bytes threeLinks = basic;  // three wrong links in five lines: the chain itself is in doubt
     for (int line : {0, 2, 4}) threeLinks[lineAt(basic, line) + 1] = 0x00;
-    for (const Bytes& image : {randomImage(400, 4), machineCode, randomBody, Bytes(basic.begin(), basic.end() - 1),
-                               threeLinks, Bytes(18, 0xD3)}) {
+    for (const Bytes& image : {randomImage(400, 4), machineCode, elsewhere, randomBody,
+                               Bytes(basic.begin(), basic.end() - 1), threeLinks, Bytes(18, 0xD3)}) {
         Bytes checked = image;
         EXPECT_EQ(shown(checkProgramStructure(checked)), "");
         EXPECT_EQ(checked, image);
@@ -159,8 +164,9 @@ TEST(ProgramStructure, WhatIsNoProgramIsLeftAlone)
 TEST(ProgramStructure, SuspectsJoinTheDecodersInOrder)
 {
     std::vector<SuspectRange> ranges = {{5, 7, 0.5, "framing"}, {20, 20, 2.0, "weak bit"}};
-    const std::vector<StructureFinding> findings = {{3, false, 0}, {4, false, 0}, {6, false, 0}, {8, false, 0},
-                                                    {9, true, 7}, {10, false, 0}, {21, false, 0}};
+    const std::vector<StructureFinding> findings = {{3, false, 0}, {4, false, 0}, {6, false, 0},
+                                                    {8, false, 0}, {9, true, 7},  {10, false, 0},
+                                                    {21, false, 0}};
     std::vector<double> seconds;
     for (int k = 0; k < 22; ++k) seconds.push_back(k / 10.0);
     addStructureSuspects(findings, seconds, ranges);
@@ -168,8 +174,9 @@ TEST(ProgramStructure, SuspectsJoinTheDecodersInOrder)
     for (const SuspectRange& r : ranges)
         text += std::to_string(r.firstByte) + "-" + std::to_string(r.lastByte) + " " + r.reason + " " +
                 std::to_string(r.seconds).substr(0, 3) + "\n";
-    EXPECT_EQ(text, "3-4 structure 0.3\n5-7 framing 0.5\n8-8 structure 0.8\n10-10 structure 1.0\n"
-                    "20-20 weak bit 2.0\n21-21 structure 2.1\n");
+    EXPECT_EQ(text,
+              "3-4 structure 0.3\n5-7 framing 0.5\n8-8 structure 0.8\n10-10 structure 1.0\n"
+              "20-20 weak bit 2.0\n21-21 structure 2.1\n");
 }
 
 class ProgramStructureFrontEnd : public ScratchTest {};
@@ -188,14 +195,18 @@ TEST_F(ProgramStructureFrontEnd, RobustDecodingWritesTheProgramAsSaved)
     Bytes damaged = image;
     const size_t link = lineAt(image, 3);
     damaged[link] ^= 0x04;
-    writeSoundFile(folder + "game.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, tapeSignal(damaged, 44100, 0.5));
+    damaged[6] = 0x13;
+    writeSoundFile(folder + "game.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+                   tapeSignal(damaged, 44100, 0.5));
     const std::string command = "cd '" + folder + "' && ./hibarion --robust game.wav >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     EXPECT_EQ(readFileBytes(folder + "game.P6"), image);
     const Bytes err = readFileBytes(folder + "err.txt");
     EXPECT_EQ(std::string(err.begin(), err.end()),
-              "hibarion: game.wav: repaired byte " + std::to_string(link) + " (structure)\n");
+              "hibarion: game.wav: repaired byte 6 (structure)\n"
+              "hibarion: game.wav: repaired byte " +
+                  std::to_string(link) + " (structure)\n");
 }
 
 }  // namespace
