@@ -96,6 +96,24 @@ void markSuspect(Walk& w, size_t first, size_t last)
     for (size_t k = first; k <= last; ++k) w.suspect[k] = true;
 }
 
+// Whether the line at p, ending at `next`, holds the head of another line whose link
+// points there too: then its own closing 0x00 was hit, and not its link.
+bool holdsLineHead(const Walk& w, size_t p, size_t next, Offset delta)
+{
+    for (size_t q = p + lineHead + 1; q + lineHead < next; ++q)
+        if (linkTarget(w, q) == static_cast<Offset>(next) + delta) return true;
+    return false;
+}
+
+// A link is repaired to `address` only where one of its bytes was hit and the line it
+// would make holds no other: two hits in one line more likely took its closing 0x00 as
+// well, and the repair would merge it with the next.
+bool linkHit(const Walk& w, size_t p, Offset address, size_t next)
+{
+    return (w.bytes[p] == (address & 0xFF) || w.bytes[p + 1] == (address >> 8)) &&
+           !holdsLineHead(w, p, next, w.delta);
+}
+
 // The line at p disagrees with its link. Which reading makes the chain after it whole
 // decides: its closing 0x00 (the link is wrong), its link (a 0x00 in its body is), a
 // shift of all later links (bytes were lost or gained in it), or the first two whole
@@ -112,6 +130,7 @@ Outcome takeDisagreement(Walk& w, size_t& p)
     // Before the end a lost or gained stretch shows in the next line too; at the end
     // only a link that no line the machine takes could have is surely wrong.
     const bool scanHolds = scanned != none && address >= firstLineAddress && address <= lastAddress &&
+                           linkHit(w, p, address, scanned) &&
                            (wholeLine(w, scanned, w.delta) ||
                             (endAt(w, scanned) && !lineLengthTaken(linked - static_cast<Offset>(p))));
     const bool linkHolds = lineLengthTaken(linked - static_cast<Offset>(p)) &&

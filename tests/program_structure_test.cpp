@@ -21,11 +21,11 @@ const char programText[] =
     "40 A$=\"TAPE\":PRINT A$\n"
     "50 GOTO 20\n";
 
-Bytes program()
+Bytes program(const char* text = programText)
 {
     Bytes image;
     TokenizeProblem problem;
-    EXPECT_TRUE(tokenizeProgram(programText, "game", nullptr, image, problem)) << problem.text;
+    EXPECT_TRUE(tokenizeProgram(text, "game", nullptr, image, problem)) << problem.text;
     return image;
 }
 
@@ -133,6 +133,18 @@ TEST(ProgramStructure, DamageTheStructureCannotUndoIsFlaggedOnly)
     Bytes noise = image;
     noise.insert(noise.begin(), 0x55);
     cases.push_back({"before the header", noise, {16}});
+    // A link and the closing 0x00 of the same line: a repair would merge it with the
+    // next, whose link points where the scan ends (line numbers without a 0x00 byte).
+    const Bytes numbered = program("1000 CLS\n1010 PRINT 1\n1020 PRINT 2\n1030 PRINT 3\n1040 END\n");
+    const size_t one = lineAt(numbered, 1), two = lineAt(numbered, 2);
+    std::vector<size_t> firstOfTwo;
+    for (size_t k = one; k < two; ++k) firstOfTwo.push_back(k);
+    for (size_t hit : {one, one + 1}) {
+        Bytes twoHits = numbered;
+        twoHits[hit] ^= 0x01;
+        twoHits[two - 1] = 0x3A;
+        cases.push_back({"a link and its line's 0x00", twoHits, firstOfTwo});
+    }
     for (Case& c : cases) {
         const Bytes damaged = c.damaged;
         EXPECT_EQ(shown(checkProgramStructure(c.damaged)), suspects(c.flagged)) << c.what;
