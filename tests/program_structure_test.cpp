@@ -205,20 +205,34 @@ TEST_F(ProgramStructureFrontEnd, RobustDecodingWritesTheProgramAsSaved)
 
     const Bytes image = program();
     Bytes damaged = image;
-    const size_t link = lineAt(image, 3);
+    const size_t link = lineAt(image, 3), number = lineAt(image, 2) + 3;
     damaged[link] ^= 0x04;
     damaged[6] = 0x13;
+    damaged[number] = 0x01;  // 30 becomes 286: flagged where the signal was clean
     writeSoundFile(folder + "game.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
                    tapeSignal(damaged, 44100, 0.5));
     const std::string command = "cd '" + folder + "' && ./hibarion --robust game.wav >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
-    EXPECT_EQ(readFileBytes(folder + "game.P6"), image);
-    const Bytes err = readFileBytes(folder + "err.txt");
-    EXPECT_EQ(std::string(err.begin(), err.end()),
-              "hibarion: game.wav: repaired byte 6 (structure)\n"
-              "hibarion: game.wav: repaired byte " +
-                  std::to_string(link) + " (structure)\n");
+    Bytes expected = image;
+    expected[number] = 0x01;
+    EXPECT_EQ(readFileBytes(folder + "game.P6"), expected);
+
+    const Bytes errBytes = readFileBytes(folder + "err.txt");
+    const std::string err(errBytes.begin(), errBytes.end());
+    const std::string repaired =
+        "hibarion: game.wav: repaired byte 6 (structure)\n"
+        "hibarion: game.wav: repaired byte " +
+        std::to_string(link) + " (structure)\n";
+    ASSERT_EQ(err.substr(0, repaired.size()), repaired);
+    const std::string suspect = "hibarion: game.wav: suspect bytes " + std::to_string(number - 1) + "-" +
+                                std::to_string(number) + " at 0:";
+    ASSERT_EQ(err.substr(repaired.size(), suspect.size()), suspect) << err;
+    EXPECT_EQ(err.substr(err.size() - 13), " (structure)\n");
+    // Where the byte starts: after the silence, the leader, 16 bytes of 12 cells of
+    // 1/1200 s and the gap, the bytes before it.
+    const double seconds = std::atof(err.c_str() + repaired.size() + suspect.size());
+    EXPECT_NEAR(seconds, 5000.0 / 11025 + 4.0 + 16 * 0.01 + 635 / 1200.0 + (number - 1 - 16) * 0.01, 0.01);
 }
 
 }  // namespace
