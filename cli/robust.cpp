@@ -9,6 +9,7 @@
 #include "cli/progress.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
+#include "signal/program_structure.h"
 #include "signal/recording_file.h"
 
 namespace {
@@ -75,11 +76,17 @@ void decodeRobustly(const char* name, int channel)
         return;
     }
 
+    // A BASIC program's own structure checks the bytes the signal gave.
+    std::vector<StructureFinding> structure = checkProgramStructure(decoding.bytes);
+    addStructureSuspects(structure, decoding.byteSeconds, decoding.suspects);
+
     std::string image = robustImageNameFor(name);
     if (!writeImageFile(image, decoding.bytes)) {
         showMessage(nullptr, "%s は書き込めません", image.c_str());
         return;
     }
+    for (const StructureFinding& finding : structure)
+        if (finding.repaired) tell(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
     unsigned long long suspectBytes = 0;
     for (const SuspectRange& range : decoding.suspects) {
         tell(name, suspectLine(range));

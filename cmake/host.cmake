@@ -45,6 +45,12 @@ target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_core)
 
+# Rewrites docs/program_structure.md: what the check of a BASIC program's structure
+# adds to --robust on recordings of programs that decode with errors.
+add_executable(hibarion_structure_table ${CMAKE_SOURCE_DIR}/tools/structure_table.cpp)
+target_link_libraries(hibarion_structure_table PRIVATE hibarion_signal hibarion_tokenizer hibarion_synthesis
+                      hibarion_core)
+
 # `cmake --install`: the program, its manual page, and the README with the documents it
 # links to and the bundled example, where a Debian system keeps them.
 include(GNUInstallDirs)
