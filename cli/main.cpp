@@ -1,7 +1,9 @@
 // hibarion: the conversions of one drop, for machines without the Windows window.
 // Its arguments, besides the options, are the names of one drop, handled in order
 // exactly as the window handles a drop.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "cli/recording_probe.h"
 #include "cli/robust.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
@@ -28,6 +31,12 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// After the default path refused `name`: when --robust would read it, says so.
+void pointToRobust(const char* name)
+{
+    if (onlyRobustReads(name)) reportProblem(name, "--robust reads this recording");
+}
+
 // Every problem is reported through the platform and counted there.
 void convert(const char* name)
 {
@@ -36,12 +45,42 @@ void convert(const char* name)
         return;
     }
     bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
-    if ((recording || namesTapeImage(name)) && isFolder(name))
+    if (!recording && !namesTapeImage(name)) {
+        // Also a name of under four bytes, which the window passes over in silence.
+        reportProblem(name, "not a recording or a tape image (" +
+                                (commandLine.robust ? robustEndingList() : std::string(".wav")) + ", .p6)");
+        if (!commandLine.robust && namesRobustRecording(name)) pointToRobust(name);
+        return;
+    }
+    if (isFolder(name)) {
         showMessage(nullptr, {MessageId::CannotOpen, name, 0, nullptr});
-    else if (recording && commandLine.robust)
+    } else if (recording && commandLine.robust) {
         decodeRobustly(name, commandLine.channel);
-    else
+    } else {
+        int shownBefore = hostMessagesShown;
         dispatchDroppedName(nullptr, name);
+        if (recording && hostMessagesShown != shownBefore) pointToRobust(name);
+    }
+}
+
+// Standard output is buffered: a full disk or a closed pipe shows when it is flushed.
+// False, with one line saying why, when anything written there was lost.
+bool closeStandardOutput()
+{
+    bool failed = std::ferror(stdout) != 0;
+    errno = 0;
+    if (std::fclose(stdout) != 0) failed = true;
+    if (failed)
+        std::fprintf(stderr, "hibarion: write error on standard output%s%s\n", errno ? ": " : "",
+                     errno ? std::strerror(errno) : "");
+    return !failed;
+}
+
+// A wrong command line: what is wrong has been said on one line.
+int refuseCommandLine()
+{
+    std::fputs("Try 'hibarion --help'.\n", stderr);
+    return 2;
 }
 
 }  // namespace
@@ -49,21 +88,18 @@ void convert(const char* name)
 int main(int argc, char** argv)
 {
     openMessageCatalogue();
-    if (!parseCommandLine(argc, argv)) {
-        printUsage(stderr);
-        return 2;
-    }
+    if (!parseCommandLine(argc, argv)) return refuseCommandLine();
     if (commandLine.help) {
         printUsage(stdout);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.version) {
         std::puts("hibarion " HIBARION_VERSION);
-        return 0;
+        return closeStandardOutput() ? 0 : 1;
     }
     if (commandLine.firstName >= argc) {
-        printUsage(stderr);
-        return 2;
+        std::fputs("hibarion: no FILE to convert\n", stderr);
+        return refuseCommandLine();
     }
 
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
@@ -91,5 +127,5 @@ int main(int argc, char** argv)
     releaseLoadedData();
     conversionSettings = fromFile;
     saveSettings();
-    return anyMessage ? 1 : 0;
+    return closeStandardOutput() && !anyMessage ? 0 : 1;
 }

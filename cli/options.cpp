@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <getopt.h>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 
 #include "core/encoder.h"
 #include "core/output_folder.h"
+#include "settings/number_text.h"
 #include "settings/settings.h"
 
 CommandLine commandLine;
@@ -29,29 +29,56 @@ struct Option {
 
 const std::string fine;
 
-// The whole of `text` as a finite number: no blank before it, nothing after it.
-std::optional<double> numberFrom(const char* text)
+// The bounds of a number option, both included.
+struct Range {
+    double lowest, highest;
+};
+
+// The settings dialog's boxes show one digit before the point: the seconds with one
+// decimal, the ratios with two; its check box writes bit cells at their own length or 16
+// times it. The options take what those controls can hold.
+const Range toneSecondsRange = {0.1, 9.9};
+const Range ratioRange = {0.01, 9.99};
+const Range slownessRange = {1, 16};
+const Range rateRange = {8000, 192000};
+// No file libsndfile reads has more than 1024 channels.
+const Range channelRange = {1, 1024};
+
+std::string numberText(double value)
 {
-    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(text, &end);
-    if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
-    return value;
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
-std::string takeReal(const char* text, std::optional<double>& setting)
+// What is wrong with the option's value `text` as a decimal number within `range`
+// (whole when `whole`), or nothing, with the number in `value`. Decimal as the settings
+// file reads it, whatever the locale: no blank, hexadecimal, "inf" or "nan", nothing after it.
+std::string checkNumber(const char* text, const Range& range, bool whole, double& value)
 {
-    setting = numberFrom(text);
-    return setting ? fine : "is not a number";
+    const char* end = text;
+    value = std::isspace(static_cast<unsigned char>(*text)) ? 0.0 : parseReal(text, &end);
+    if (end == text || *end != '\0') return whole ? "is not a whole decimal number" : "is not a decimal number";
+    if (whole && value != std::floor(value)) return "is not a whole number";
+    if (!(value >= range.lowest && value <= range.highest))
+        return "is out of range (" + numberText(range.lowest) + " to " + numberText(range.highest) + ")";
+    return fine;
+}
+
+std::string takeReal(const char* text, const Range& range, std::optional<double>& setting)
+{
+    double value;
+    std::string problem = checkNumber(text, range, false, value);
+    if (problem.empty()) setting = value;
+    return problem;
 }
 
 std::string takeRate(const char* text)
 {
-    std::optional<double> rate = numberFrom(text);
-    if (!rate || *rate != std::floor(*rate) || *rate < 8000 || *rate > 192000)
-        return "is not a whole number from 8000 to 192000";
-    outputSampleRate = static_cast<uint32_t>(*rate);
-    return fine;
+    double rate;
+    std::string problem = checkNumber(text, rateRange, true, rate);
+    if (problem.empty()) outputSampleRate = static_cast<uint32_t>(rate);
+    return problem;
 }
 
 std::string takeOutputFolder(const char* text)
@@ -64,12 +91,10 @@ std::string takeOutputFolder(const char* text)
 
 std::string takeChannel(const char* text)
 {
-    // No file libsndfile reads has more than 1024 channels.
-    std::optional<double> channel = numberFrom(text);
-    if (!channel || *channel != std::floor(*channel) || *channel < 1 || *channel > 1024)
-        return "is not a whole number from 1 to 1024";
-    commandLine.channel = static_cast<int>(*channel);
-    return fine;
+    double channel;
+    std::string problem = checkNumber(text, channelRange, true, channel);
+    if (problem.empty()) commandLine.channel = static_cast<int>(channel);
+    return problem;
 }
 
 const Option options[] = {
@@ -85,14 +110,14 @@ const Option options[] = {
      "write recordings at R samples a second (8000 to\n"
      "192000; default 11025): the same tones and timing",
      takeRate},
-    {"first-tone-seconds", 0, "S", "measure the leading tone over S seconds",
-     [](const char* v) { return takeReal(v, commandLine.settings.firstToneSeconds); }},
-    {"input-ratio", 0, "R", "expect 1200 Hz at R times the 2400 Hz level",
-     [](const char* v) { return takeReal(v, commandLine.settings.inputRatio); }},
-    {"output-ratio", 0, "R", "write 1200 Hz at R times the 2400 Hz level",
-     [](const char* v) { return takeReal(v, commandLine.settings.outputRatio); }},
-    {"slowness", 0, "X", "write bit cells X times as long",
-     [](const char* v) { return takeReal(v, commandLine.settings.outputSlowness); }},
+    {"first-tone-seconds", 0, "S", "measure the leading tone over S seconds\n(0.1 to 9.9)",
+     [](const char* v) { return takeReal(v, toneSecondsRange, commandLine.settings.firstToneSeconds); }},
+    {"input-ratio", 0, "R", "expect 1200 Hz at R times the 2400 Hz level\n(0.01 to 9.99)",
+     [](const char* v) { return takeReal(v, ratioRange, commandLine.settings.inputRatio); }},
+    {"output-ratio", 0, "R", "write 1200 Hz at R times the 2400 Hz level\n(0.01 to 9.99)",
+     [](const char* v) { return takeReal(v, ratioRange, commandLine.settings.outputRatio); }},
+    {"slowness", 0, "X", "write bit cells X times as long (1 to 16)",
+     [](const char* v) { return takeReal(v, slownessRange, commandLine.settings.outputSlowness); }},
     {"slow", 0, nullptr, "the same as --slowness=16",
      [](const char*) { commandLine.settings.outputSlowness = 16.0; return fine; }},
     {"listing", 0, nullptr, "list tape images as BASIC",
@@ -103,9 +128,9 @@ const Option options[] = {
      [](const char* v) { commandLine.settingsFile = v; return fine; }},
     {"tokenize", 0, nullptr,
      "read each FILE as a BASIC program's text, a listing\n"
-     "as written here or plain ASCII or UTF-8 text, and\n"
-     "write it as the tape image NAME.p6 (NAME: FILE's\n"
-     "name without its last extension)",
+     "as written here or plain text in UTF-8 or Shift-JIS,\n"
+     "and write it as the tape image NAME.p6 (NAME:\n"
+     "FILE's name without its last extension)",
      [](const char*) { commandLine.tokenize = true; return fine; }},
     {"name", 0, "TEXT",
      "with --tokenize: the program's name on tape, its\n"
@@ -115,8 +140,9 @@ const Option options[] = {
     {"robust", 0, nullptr,
      "decode recordings as people have them: any level,\n"
      "noise, hum, wow, dropouts; 8 to 32 bits, float,\n"
-     "any rate, several channels; .flac, .aif and .aiff\n"
-     "too. Suspect bytes are named on standard error",
+     "any rate, several channels; .w64, .rf64, .flac,\n"
+     ".aif and .aiff too. Suspect bytes are named on\n"
+     "standard error",
      [](const char*) { commandLine.robust = true; return fine; }},
     {"resample", 0, nullptr, "the former name of --robust",
      [](const char*) { commandLine.robust = true; return fine; }},
@@ -174,7 +200,7 @@ bool parseCommandLine(int argc, char** argv)
         const Option* option = optionWithCode(answer);
         std::string problem = option ? option->take(optarg) : refusal(answer, argv[optind - 1]);
         if (!problem.empty()) {
-            if (option) problem = spelled(*option) + " '" + optarg + "' " + problem;
+            if (option) problem = spelled(*option) + ": " + (*optarg ? optarg : "''") + " " + problem;
             std::fprintf(stderr, "hibarion: %s\n", problem.c_str());
             return false;
         }
@@ -198,7 +224,8 @@ void printUsage(FILE* stream)
                "Converts each FILE in order, as the Hibarion window converts a drop of files:\n"
                "  NAME.wav  a mono 8-bit recording, decoded into the tape image NAME.P6 as\n"
                "            the Windows program decodes it; with --robust, any recording\n"
-               "            (also NAME.flac, NAME.aif, NAME.aiff), through the robust decoder\n"
+               "            (also NAME.w64, .rf64, .flac, .aif or .aiff) through the robust\n"
+               "            decoder\n"
                "  NAME.p6   a tape image, encoded into the recording NAME_.wav and, when\n"
                "            listings are on, listed as BASIC in NAME.txt (Shift-JIS)\n"
                "With --tokenize, each FILE is a BASIC program's text, made into NAME.p6.\n"
@@ -222,8 +249,8 @@ void printUsage(FILE* stream)
                "this program when that folder holds one, or can be written and is not a bin\n"
                "folder; otherwise in $XDG_CONFIG_HOME/hibarion/ (~/.config/hibarion/ by\n"
                "default). The settings options above hold for one run and are never saved.\n"
-               "Exit status: 0 when no file gave a message, 1 when any did, 2 for a wrong\n"
-               "option or no FILE.\n",
+               "Exit status: 0 when no file gave a message, 1 when any did or standard output\n"
+               "could not be written, 2 for a wrong option or no FILE.\n",
                stream);
 }
 

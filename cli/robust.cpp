@@ -10,11 +10,12 @@
 #include "cli/progress.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
+#include "signal/program_structure.h"
 #include "signal/recording_file.h"
 
 namespace {
 
-const char* const robustEndings[] = {".wav", ".flac", ".aif", ".aiff"};
+const char* const robustEndings[] = {".wav", ".w64", ".rf64", ".flac", ".aif", ".aiff"};
 
 // The length of the recording ending `name` has, 0 for none.
 size_t endingLength(const char* name)
@@ -40,6 +41,13 @@ std::string suspectLine(const SuspectRange& range)
 
 bool namesRobustRecording(const char* name) { return endingLength(name) != 0; }
 
+std::string robustEndingList()
+{
+    std::string list;
+    for (const char* ending : robustEndings) list += std::string(list.empty() ? "" : ", ") + ending;
+    return list;
+}
+
 std::string robustImageNameFor(const char* name)
 {
     std::string image(name);
@@ -61,11 +69,17 @@ void decodeRobustly(const char* name, int channel)
         return;
     }
 
+    // A BASIC program's own structure checks the bytes the signal gave.
+    std::vector<StructureFinding> structure = checkProgramStructure(decoding.bytes);
+    addStructureSuspects(structure, decoding.byteSeconds, decoding.suspects);
+
     std::string image = robustImageNameFor(name);
     if (!writeImageFile(image, decoding.bytes)) {
         reportProblem(image.c_str(), commandLineMessageText({MessageId::CannotWrite, nullptr, 0, nullptr}));
         return;
     }
+    for (const StructureFinding& finding : structure)
+        if (finding.repaired) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
     unsigned long long suspectBytes = 0;
     for (const SuspectRange& range : decoding.suspects) {
         reportProblem(name, suspectLine(range));

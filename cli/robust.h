@@ -3,9 +3,11 @@
 // every suspect byte named. The default path keeps the Windows program's decoder.
 #include <string>
 
-// Whether `name` ends in ".wav", ".flac", ".aif" or ".aiff", each letter in either
-// case: a recording for --robust.
+// Whether `name` ends in ".wav", ".w64", ".rf64", ".flac", ".aif" or ".aiff", each
+// letter in either case: a recording for --robust.
 bool namesRobustRecording(const char* name);
+// Those endings, for messages: ".wav, .w64, ...".
+std::string robustEndingList();
 
 // The tape image of the recording `name`: its ending replaced by ".P6" (take.flac gives
 // take.P6), in the output folder when one is set.

@@ -26,7 +26,7 @@ add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
 target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_settings hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp)
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp ${CMAKE_SOURCE_DIR}/cli/recording_probe.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 
@@ -45,6 +45,12 @@ target_link_libraries(make_tape_image PRIVATE hibarion_tokenizer hibarion_core)
 # low-pass, hum, dropouts and inversion: as they are, with --robust and by minimodem.
 add_executable(hibarion_robustness ${CMAKE_SOURCE_DIR}/tools/robustness.cpp)
 target_link_libraries(hibarion_robustness PRIVATE hibarion_signal hibarion_synthesis hibarion_settings
+                      hibarion_core)
+
+# Rewrites docs/program_structure.md: what the check of a BASIC program's structure
+# adds to --robust on recordings of programs that decode with errors.
+add_executable(hibarion_structure_table ${CMAKE_SOURCE_DIR}/tools/structure_table.cpp)
+target_link_libraries(hibarion_structure_table PRIVATE hibarion_signal hibarion_tokenizer hibarion_synthesis
                       hibarion_core)
 
 # Who answers for the Debian package: its Maintainer and the changelog's signature.
@@ -86,8 +92,9 @@ foreach(translation IN LISTS HIBARION_TRANSLATIONS)
 endforeach()
 add_custom_target(hibarion_catalogues ALL DEPENDS ${HIBARION_CATALOGUES})
 
-# `cmake --install`: the program, its manual page, its message catalogues, and the README with the documents it
-# links to and the bundled example, where a Debian system keeps them.
+# `cmake --install`: the program, its manual page, its message catalogues, and the
+# README with the documents it links to and the bundled example, where a Debian system
+# keeps them.
 install(TARGETS hibarion RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${HIBARION_PACKAGING_DIR}/hibarion.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 set(HIBARION_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/hibarion)

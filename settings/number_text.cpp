@@ -20,7 +20,7 @@ static const char* skipBlanks(const char* text)
     return text;
 }
 
-double parseReal(const char* text)
+double parseReal(const char* text, const char** end)
 {
     const char* at = skipBlanks(text);
     bool negative = *at == '-';
@@ -44,9 +44,12 @@ double parseReal(const char* text)
         }
         anyDigit = anyDigit || at > fraction;
     }
-    if (!anyDigit) return 0.0;
+    if (!anyDigit) {
+        if (end) *end = text;
+        return 0.0;
+    }
 
-    const char* end = at;
+    const char* stop = at;
     if (*at == 'e' || *at == 'E') {
         const char* digits = at + 1;
         bool negativeExponent = *digits == '-';
@@ -56,13 +59,14 @@ double parseReal(const char* text)
             for (; isDigit(*digits); ++digits)
                 if (exponent < 1000000) exponent = exponent * 10 + (*digits - '0');
             order += negativeExponent ? -exponent : exponent;
-            end = digits;
+            stop = digits;
         }
     }
 
     double value = 0.0;
-    std::from_chars_result result = std::from_chars(start, end, value);
+    std::from_chars_result result = std::from_chars(start, stop, value);
     if (result.ec == std::errc::result_out_of_range) value = order > 0 ? HUGE_VAL : 0.0;
+    if (end) *end = stop;
     return negative ? -value : value;
 }
 

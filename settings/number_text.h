@@ -9,8 +9,9 @@
 // digits). Reading stops at the first byte that does not fit; no digits give 0.0. The
 // value is correctly rounded; beyond the range of a double it is +-HUGE_VAL, below the
 // smallest subnormal it is a zero of the number's sign. Hexadecimal, "inf" and "nan" are
-// not numbers here.
-double parseReal(const char* text);
+// not numbers here. `end`, when given, receives where reading stopped: `text` itself when
+// there were no digits.
+double parseReal(const char* text, const char** end = nullptr);
 
 // Reads a decimal integer the same way, without point or exponent. Values beyond the
 // range of int are clamped to INT_MAX or INT_MIN.

@@ -154,6 +154,7 @@ void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDec
     finishRobustDecoder(decoder);
     result.bytes = robustBytes(decoder);
     result.suspects = robustSuspects(decoder);
+    result.byteSeconds = robustByteSeconds(decoder);
     result.peakDecibels = peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak))
                                       : -std::numeric_limits<double>::infinity();
 }

@@ -20,6 +20,7 @@ struct RecordingDecoding {
     double peakDecibels;  // the decoded channel's peak, dBFS; -infinity when silent
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
+    std::vector<double> byteSeconds;  // where each byte starts in the recording
     // Why reading stopped before the file's end (a damaged file), with where; the
     // bytes are those of the recording up to there. Empty when it was read whole.
     std::string readError;

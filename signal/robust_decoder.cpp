@@ -62,6 +62,7 @@ struct RobustDecoder {
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
 
     std::vector<uint8_t> bytes;
+    std::vector<double> byteSeconds;
     std::vector<SuspectRange> suspects;
 };
 
@@ -145,6 +146,15 @@ double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
     return sum / 12;
 }
 
+// Where in the recording working sample t0 lies.
+double recordingSeconds(const RobustDecoder& d, double t0)
+{
+    // Working sample n stands for input sample n D + D - 1, less the filter's delay.
+    const Decimator& m = d.decimator;
+    double input = t0 * m.factor + (m.factor - 1) - m.delay;
+    return input > 0 ? input / d.sampleRate : 0.0;
+}
+
 void addSuspect(RobustDecoder& d, double t0, const char* reason)
 {
     uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
@@ -152,11 +162,7 @@ void addSuspect(RobustDecoder& d, double t0, const char* reason)
         d.suspects.back().lastByte = index;
         return;
     }
-    // Working sample n stands for input sample n D + D - 1, less the filter's delay.
-    const Decimator& m = d.decimator;
-    double input = t0 * m.factor + (m.factor - 1) - m.delay;
-    double seconds = input > 0 ? input / d.sampleRate : 0.0;
-    d.suspects.push_back(SuspectRange{index, index, seconds, reason});
+    d.suspects.push_back(SuspectRange{index, index, recordingSeconds(d, t0), reason});
 }
 
 void setEnergyLevel(RobustDecoder& d, double level)
@@ -237,6 +243,7 @@ void trackFrame(RobustDecoder& d)
     for (int b = 0; b < 8; ++b)
         if (data[b] > 0) value = static_cast<uint8_t>(value | (1 << b));
     d.bytes.push_back(value);
+    d.byteSeconds.push_back(recordingSeconds(d, t0));
 
     double quietest = energy(d, t0 + cell);
     for (int i = 2; i <= 12; ++i) {
@@ -408,5 +415,7 @@ void finishRobustDecoder(RobustDecoder* d)
 const std::vector<uint8_t>& robustBytes(const RobustDecoder* d) { return d->bytes; }
 
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* d) { return d->suspects; }
+
+const std::vector<double>& robustByteSeconds(const RobustDecoder* d) { return d->byteSeconds; }
 
 void RobustDecoderDeleter::operator()(RobustDecoder* decoder) const { delete decoder; }

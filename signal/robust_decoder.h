@@ -35,3 +35,5 @@ void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t coun
 void finishRobustDecoder(RobustDecoder* decoder);
 const std::vector<uint8_t>& robustBytes(const RobustDecoder* decoder);
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* decoder);
+// Where each byte starts in the recording, in seconds.
+const std::vector<double>& robustByteSeconds(const RobustDecoder* decoder);

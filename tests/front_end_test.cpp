@@ -86,11 +86,11 @@ const Bytes sampleImage = {0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3,
                            'A', 'B', 'C', ' ', ' ', ' ', 0x10, 0x80, 10, 0, 0x95, 0x22,
                            'H', 'I', 0x22, 0, 0, 0, 0};
 
-TEST_F(FrontEnd, UsageWithoutArgumentsTouchesNothing)
+TEST_F(FrontEnd, NoFileIsAWrongCommandLineAndTouchesNothing)
 {
-    RunResult r = run({});
+    RunResult r = run({"--slow"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: hibarion"), std::string::npos);
+    EXPECT_EQ(r.err, "hibarion: no FILE to convert\nTry 'hibarion --help'.\n");
     EXPECT_FALSE(fileExists(folder + "Hibarion.ini"));
 }
 
@@ -110,10 +110,10 @@ TEST_F(FrontEnd, MessagesInTheUsersLanguage)
     for (const char* part : {"locale", "locale/ja", "locale/ja/LC_MESSAGES"}) mkdir((folder + part).c_str(), 0755);
     writeFileBytes(folder + catalogue + "hibarion.mo", readFileBytes(HIBARION_BINARY_DIR "/" + catalogue + "hibarion.mo"));
     environment = "LC_ALL=ja_JP.UTF-8";
-    RunResult r = run({"GAME.p6", "GAME.p7"});
+    RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hibarion: " + folder + u8"Hibarion.ini: INI ファイルが見つかりません。デフォルトで作成します。\n"
-                     u8"hibarion: GAME.p6: 開けません。\nhibarion: GAME.p7: 拡張子が不正です。\n");
+                     u8"hibarion: GAME.p6: 開けません。\n");
 }
 
 TEST_F(FrontEnd, ADropOfThreeWithATruncatedRecordingInTheMiddle)
@@ -152,11 +152,14 @@ TEST_F(FrontEnd, EndingsInEveryMixOfCase)
     EXPECT_EQ(r.status, 1);
     for (const char* image : {"song.P6", "SONG.P6"}) EXPECT_EQ(readFileBytes(folder + image), sampleImage);
     for (const char* wav : {"GAME_.wav", "game_.wav", "x_.wav"}) EXPECT_TRUE(fileExists(folder + wav));
-    // The 3-byte name is passed over in silence; the others are named.
-    EXPECT_EQ(r.err, "hibarion: GAME.P66: wrong extension\n"
-                     "hibarion: SONG.WAVE: wrong extension\n"
-                     "hibarion: README.TXT: wrong extension\n"
-                     "hibarion: tapes: wrong extension\n");
+    // Every other name is answered, the 3-byte one too, which the window passes over.
+    std::string expected;
+    for (const char* name : {"a.b", "GAME.P66", "SONG.WAVE", "README.TXT", "tapes"})
+        expected += "hibarion: " + std::string(name) + ": not a recording or a tape image (.wav, .p6)\n";
+    EXPECT_EQ(r.err, expected);
+    RunResult shortName = run({"abc"});
+    EXPECT_EQ(shortName.status, 1);
+    EXPECT_EQ(shortName.err, "hibarion: abc: not a recording or a tape image (.wav, .p6)\n");
 }
 
 TEST_F(FrontEnd, ListingsFollowTheSettingEvenAfterAFailedEncoding)
@@ -207,7 +210,8 @@ TEST_F(FrontEnd, NamesAreShownAsGivenAndLongOnesCutAsTheDropBufferCuts)
     std::string longName = std::string(1196, 'a') + ".p6";  // 1199 bytes: kept whole
     EXPECT_EQ(run({longName}).err, "hibarion: " + longName + ": cannot be opened\n");
     std::string tooLong = std::string(1197, 'a') + ".p6";   // cut to 1199: "...a.p"
-    EXPECT_EQ(run({tooLong}).err, "hibarion: " + tooLong.substr(0, 1199) + ": wrong extension\n");
+    EXPECT_EQ(run({tooLong}).err,
+              "hibarion: " + tooLong.substr(0, 1199) + ": not a recording or a tape image (.wav, .p6)\n");
 }
 
 TEST_F(FrontEnd, TheBundledExampleIsMadeFromItsProgramText)
@@ -244,21 +248,27 @@ TEST_F(FrontEnd, HelpAndVersionGoToStandardOutput)
     EXPECT_FALSE(fileExists(folder + "Hibarion.ini"));
 }
 
-TEST_F(FrontEnd, AWrongOptionIsOneLineThenTheUsageAndTouchesNothing)
+TEST_F(FrontEnd, AWrongOptionIsOneLineThenAPointerToTheHelpAndTouchesNothing)
 {
     writeFileBytes(folder + "GAME.p6", sampleImage);
-    const std::string usage = run({"--help"}).out;
     const struct {
         std::vector<std::string> arguments;
         std::string line;
     } cases[] = {
-        {{"--rate=44.1k", "GAME.p6"}, "--rate '44.1k' is not a whole number from 8000 to 192000"},
-        {{"--rate", "192001", "GAME.p6"}, "--rate '192001' is not a whole number from 8000 to 192000"},
-        {{"--slowness=fast", "GAME.p6"}, "--slowness 'fast' is not a number"},
-        {{"--input-ratio= 1", "GAME.p6"}, "--input-ratio ' 1' is not a number"},
-        {{"--first-tone-seconds=inf", "GAME.p6"}, "--first-tone-seconds 'inf' is not a number"},
-        {{"--slowness=", "GAME.p6"}, "--slowness '' is not a number"},
-        {{"--output-dir=GAME.p6", "GAME.p6"}, "--output-dir 'GAME.p6' is not an existing folder"},
+        {{"--rate=44.1k", "GAME.p6"}, "--rate: 44.1k is not a whole decimal number"},
+        {{"--rate=0x2b11", "GAME.p6"}, "--rate: 0x2b11 is not a whole decimal number"},
+        {{"--rate=44100.5", "GAME.p6"}, "--rate: 44100.5 is not a whole number"},
+        {{"--rate", "192001", "GAME.p6"}, "--rate: 192001 is out of range (8000 to 192000)"},
+        {{"--slowness=0", "GAME.p6"}, "--slowness: 0 is out of range (1 to 16)"},
+        {{"--slowness=16.5", "GAME.p6"}, "--slowness: 16.5 is out of range (1 to 16)"},
+        {{"--first-tone-seconds=-5", "GAME.p6"}, "--first-tone-seconds: -5 is out of range (0.1 to 9.9)"},
+        {{"--output-ratio=1e308", "GAME.p6"}, "--output-ratio: 1e308 is out of range (0.01 to 9.99)"},
+        {{"--slowness=fast", "GAME.p6"}, "--slowness: fast is not a decimal number"},
+        {{"--input-ratio= 1", "GAME.p6"}, "--input-ratio:  1 is not a decimal number"},
+        {{"--first-tone-seconds=inf", "GAME.p6"}, "--first-tone-seconds: inf is not a decimal number"},
+        {{"--slowness=", "GAME.p6"}, "--slowness: '' is not a decimal number"},
+        {{"--robust", "--channel=0", "GAME.p6"}, "--channel: 0 is out of range (1 to 1024)"},
+        {{"--output-dir=GAME.p6", "GAME.p6"}, "--output-dir: GAME.p6 is not an existing folder"},
         {{"--slow=2", "GAME.p6"}, "option --slow takes no value"},
         {{"GAME.p6", "--rate"}, "option --rate needs a value"},
         {{"--sl", "GAME.p6"}, "ambiguous option --sl"},
@@ -268,11 +278,30 @@ TEST_F(FrontEnd, AWrongOptionIsOneLineThenTheUsageAndTouchesNothing)
     for (const auto& c : cases) {
         RunResult r = run(c.arguments);
         EXPECT_EQ(r.status, 2) << c.line;
-        EXPECT_EQ(r.err, "hibarion: " + c.line + "\n" + usage);
+        EXPECT_EQ(r.err, "hibarion: " + c.line + "\nTry 'hibarion --help'.\n");
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(fileExists(folder + "Hibarion.ini"));
     EXPECT_FALSE(fileExists(folder + "GAME_.wav"));
+    // The bounds themselves are taken.
+    writeDefaultSettings();
+    EXPECT_EQ(run({"--slowness=16", "--output-ratio=9.99", "--first-tone-seconds=0.1", "GAME.p6"}).status, 0);
+}
+
+// As GNU tools do: what cannot be written on standard output fails the run.
+TEST_F(FrontEnd, AWriteErrorOnStandardOutputFailsTheRun)
+{
+    writeDefaultSettings();
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    for (const char* arguments : {"--help", "--version", "GAME.p6"}) {
+        std::string command = "cd " + shellQuoted(folder) + " && ./hibarion " + arguments +
+                              " >/dev/full 2>" + shellQuoted(folder + "stderr.txt");
+        int status = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << arguments;
+        EXPECT_EQ(textOf(readFileBytes(folder + "stderr.txt")),
+                  "hibarion: write error on standard output: No space left on device\n") << arguments;
+    }
+    EXPECT_TRUE(fileExists(folder + "GAME_.wav"));
 }
 
 TEST_F(FrontEnd, SettingsGivenForOneRunActAsTheFileWouldAndAreNeverSaved)
@@ -284,7 +313,7 @@ TEST_F(FrontEnd, SettingsGivenForOneRunActAsTheFileWouldAndAreNeverSaved)
 
     // Abbreviated, with "=" or a separate value, after the names: all the GNU way.
     RunResult r = run({"GAME.p6", "--slowness", "4", "--output-r=2", "--no-l", "song.wav",
-                       "--first-tone-seconds=0.05", "--input-ratio=20"});
+                       "--first-tone-seconds=0.1", "--input-ratio=9.99"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fileExists(folder + "GAME.txt"));
     const Bytes byOptions = readFileBytes(folder + "GAME_.wav");
@@ -295,13 +324,12 @@ TEST_F(FrontEnd, SettingsGivenForOneRunActAsTheFileWouldAndAreNeverSaved)
         conversionSettings.outputSlowness = 4;
         conversionSettings.outputRatio = 2;
         conversionSettings.basicListing = 0;
-        conversionSettings.firstToneSeconds = 0.05;
-        conversionSettings.inputRatio = 20;
+        conversionSettings.firstToneSeconds = 0.1;
+        conversionSettings.inputRatio = 9.99;
     });
     EXPECT_EQ(run({"GAME.p6", "song.wav"}).status, 0);
     EXPECT_EQ(readFileBytes(folder + "GAME_.wav"), byOptions);
     EXPECT_EQ(readFileBytes(folder + "song.P6"), decodedByOptions);
-    EXPECT_TRUE(decodedByOptions.empty());  // no 1200 Hz cycle is loud enough
 
     // Options over the file's values: --slow is 16, --listing lists, and the decoder's
     // two settings each act.
@@ -310,8 +338,15 @@ TEST_F(FrontEnd, SettingsGivenForOneRunActAsTheFileWouldAndAreNeverSaved)
     EXPECT_TRUE(fileExists(folder + "GAME.txt"));
     EXPECT_EQ(run({"--input-ratio=1.32", "--first-tone-seconds=2", "song.wav"}).status, 0);
     EXPECT_EQ(readFileBytes(folder + "song.P6"), sampleImage);
-    EXPECT_EQ(run({"--input-ratio=1.32", "--first-tone-seconds=0", "song.wav"}).status, 0);
+    // Measured over the whole recording, silences and all, the level is no tone's.
+    EXPECT_EQ(run({"--input-ratio=1.32", "--first-tone-seconds=9.9", "song.wav"}).status, 0);
     EXPECT_TRUE(readFileBytes(folder + "song.P6").empty());
+    // A 1200 Hz wave at half the 2400 Hz level is far below one expected at 9.99 times.
+    EXPECT_EQ(run({"--output-ratio=0.5", "--slowness=1", "GAME.p6"}).status, 0);
+    EXPECT_EQ(run({"--input-ratio=9.99", "GAME_.wav"}).status, 0);
+    EXPECT_TRUE(readFileBytes(folder + "GAME_.P6").empty());
+    EXPECT_EQ(run({"--input-ratio=1.32", "GAME_.wav"}).status, 0);
+    EXPECT_EQ(readFileBytes(folder + "GAME_.P6"), sampleImage);
 }
 
 TEST_F(FrontEnd, EveryOutputGoesIntoTheOutputFolderUnderItsOwnName)

@@ -24,17 +24,23 @@ TEST(ParseReal, FollowsTheGrammarAndStopsAtTheFirstMisfit)
     struct Case {
         const char* text;
         double value;
+        size_t used;  // bytes read, blanks included; none without digits
     };
     const Case cases[] = {
-        {"  1.5abc", 1.5}, {"-2", -2.0},     {"+3", 3.0},      {".5", 0.5},
-        {"5.", 5.0},       {"1e3", 1000.0},  {"1E-2x", 0.01},  {"2.5e+1", 25.0},
-        {"1e", 1.0},       {"1e+", 1.0},     {"1e-", 1.0},     {"1.5.3", 1.5},
-        {"0x10", 0.0},     {"inf", 0.0},     {"nan", 0.0},     {"-inf", 0.0},
-        {"", 0.0},         {"abc", 0.0},     {".", 0.0},       {"-", 0.0},
-        {"+.e3", 0.0},     {"--1", 0.0},     {"- 1", 0.0},     {"e5", 0.0},
-        {" \t\n\v\f\r7", 7.0}, {"1,5", 1.0}, {"\xA0" "1", 0.0}, {"007.50", 7.5},
+        {"  1.5abc", 1.5, 5}, {"-2", -2.0, 2},    {"+3", 3.0, 2},      {".5", 0.5, 2},
+        {"5.", 5.0, 2},       {"1e3", 1000.0, 3}, {"1E-2x", 0.01, 4},  {"2.5e+1", 25.0, 6},
+        {"1e", 1.0, 1},       {"1e+", 1.0, 1},    {"1e-", 1.0, 1},     {"1.5.3", 1.5, 3},
+        {"0x10", 0.0, 1},     {"inf", 0.0, 0},    {"nan", 0.0, 0},     {"-inf", 0.0, 0},
+        {"", 0.0, 0},         {"abc", 0.0, 0},    {".", 0.0, 0},       {"-", 0.0, 0},
+        {"+.e3", 0.0, 0},     {"--1", 0.0, 0},    {"- 1", 0.0, 0},     {"e5", 0.0, 0},
+        {" \t\n\v\f\r7", 7.0, 7}, {"1,5", 1.0, 1}, {"\xA0" "1", 0.0, 0}, {"007.50", 7.5, 6},
+        {"1e999999999999", HUGE_VAL, 14},
     };
-    for (const Case& c : cases) EXPECT_EQ(parseReal(c.text), c.value) << '"' << c.text << '"';
+    for (const Case& c : cases) {
+        const char* end = nullptr;
+        EXPECT_EQ(parseReal(c.text, &end), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(static_cast<size_t>(end - c.text), c.used) << '"' << c.text << '"';
+    }
 }
 
 TEST(ParseReal, RoundsCorrectly)

@@ -72,8 +72,34 @@ TEST_F(RobustFrontEnd, EveryRecordingEndingDecodesBesideTapeImages)
     mkdir((folder + "out").c_str(), 0755);
     EXPECT_EQ(run("--robust -o out song.AIFF").out.rfind("song.AIFF -> out/song.P6 (", 0), 0u);
     EXPECT_EQ(readFileBytes(folder + "out/song.P6"), image);
-    // Without the option a FLAC file is no recording, as in the Windows program.
-    EXPECT_EQ(run("take.flac").err, "hibarion: take.flac: wrong extension\n");
+    // Without the option a FLAC file is no recording, as in the Windows program, and a
+    // 16-bit WAV file is refused by its reader: both point to the option.
+    writeSoundFile(folder + "deep.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, tape);
+    RunResult plain = run("take.flac deep.wav");
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(plain.err, u8"hibarion: take.flac: not a recording or a tape image (.wav, .p6)\n"
+                         u8"hibarion: take.flac: --robust reads this recording\n"
+                         u8"hibarion: deep.wav: not mono 8-bit\n"
+                         u8"hibarion: deep.wav: --robust reads this recording\n");
+}
+
+// Every container --robust reads is taken by its name, not only as NAME.wav.
+TEST_F(RobustFrontEnd, W64AndRf64AreTakenByTheirNames)
+{
+    const Bytes image = randomImage(40, 14);
+    const std::vector<float> tape = tapeSignal(image, 48000, 0.5);
+    writeSoundFile(folder + "a.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_24, 48000, 1, tape);
+    writeSoundFile(folder + "b.RF64", SF_FORMAT_RF64 | SF_FORMAT_FLOAT, 48000, 1, tape);
+    writeFileBytes(folder + "c.mp4", bytesOf("?"));
+
+    RunResult r = run("--robust a.w64 b.RF64 c.mp4");
+    EXPECT_EQ(r.status, 1);
+    const std::string tail = " (40 bytes, 0 suspect, peak -6.6 dBFS)\n";
+    EXPECT_EQ(r.out, "a.w64 -> a.P6" + tail + "b.RF64 -> b.P6" + tail);
+    EXPECT_EQ(r.err, "hibarion: c.mp4: not a recording or a tape image "
+                     "(.wav, .w64, .rf64, .flac, .aif, .aiff, .p6)\n");
+    EXPECT_EQ(readFileBytes(folder + "a.P6"), image);
+    EXPECT_EQ(readFileBytes(folder + "b.P6"), image);
 }
 
 TEST_F(RobustFrontEnd, EachFileThatCannotBeDecodedSaysWhyAndTheNextFollows)
@@ -106,8 +132,8 @@ TEST_F(RobustFrontEnd, EachFileThatCannotBeDecodedSaysWhyAndTheNextFollows)
     // Wrong options end the run before any file.
     std::remove((folder + "two.P6").c_str());
     EXPECT_EQ(run("--channel 2 two.wav").err.rfind("hibarion: --channel needs --robust\n", 0), 0u);
-    EXPECT_EQ(run("--robust --channel 1.5 two.wav").err.rfind(
-                  "hibarion: --channel '1.5' is not a whole number from 1 to 1024\n", 0), 0u);
+    EXPECT_EQ(run("--robust --channel 1.5 two.wav").err, "hibarion: --channel: 1.5 is not a whole number\n"
+                                                         "Try 'hibarion --help'.\n");
     EXPECT_EQ(run("--robust --channel 0 two.wav").status, 2);
     EXPECT_FALSE(fileExists(folder + "two.P6"));
 }

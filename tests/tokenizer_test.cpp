@@ -178,13 +178,32 @@ TEST_F(TokenizerTest, PlainTextTakesKeywordsByTheLongestMatch)
 {
     Bytes image = tokenized(u8"\uFEFF10 print \"ｶナ月\"\r\n\r\n20 A=TAB(1)+2:REM OK\n0 INPUTINP PＦN$\n");
     Bytes expected = programImage({'G', 'A', 'M', 'E', 0x20, 0x20},
-                                  {{10, {0x70, 0x72, 0x69, 0x6E, 0x74, 0x20, 0x22, 0xB6, 0xC5, 0x14, 0x31, 0x22}},
+                                  {{10, {0x95, 0x20, 0x22, 0xB6, 0xC5, 0x14, 0x31, 0x22}},
                                    {20, {0x41, 0xD2, 0xC2, 0x31, 0x29, 0xCA, 0x32, 0x3A, 0x8E, 0x20, 0x4F, 0x4B}},
                                    {0, {0x84, 0xD9, 0x20, 0x50, 0xC4, 0x24}}});
     EXPECT_EQ(hexOfBytes(expected), hexOfBytes(image));
     // A name given is taken as written, its first six characters.
     Bytes named = tokenized("1 END", u8"aaｱBCDEF");
     EXPECT_EQ("61 61 B1 42 43 44", hexOfBytes(Bytes(named.begin() + 10, named.begin() + 16)));
+}
+
+// Keywords in either case outside strings, REM and DATA; tabs and blanks that indent a
+// line or part statements read as blanks.
+TEST_F(TokenizerTest, PlainTextIsReadAsPeopleTypeIt)
+{
+    Bytes image = tokenized("  10 print \"Hi\":Rem print\n\t20\tA\t:\tdata print\n \t\n \t");
+    Bytes expected = programImage({'G', 'A', 'M', 'E', 0x20, 0x20},
+                                  {{10, {0x95, 0x20, 0x22, 'H', 'i', 0x22, 0x3A, 0x8E, 0x20, 'p', 'r', 'i', 'n', 't'}},
+                                   {20, {'A', 0x20, 0x3A, 0x20, 0x83, 0x20, 'p', 'r', 'i', 'n', 't'}}});
+    EXPECT_EQ(hexOfBytes(expected), hexOfBytes(image));
+}
+
+// Code page 932 whose bytes happen to be UTF-8 ("ﾃｱ" is "ñ", which has no code) is read
+// as code page 932.
+TEST_F(TokenizerTest, TheEncodingIsTheOneThatMakesAProgram)
+{
+    Bytes expected = programImage({'G', 'A', 'M', 'E', 0x20, 0x20}, {{10, {0x95, 0x22, 0xC3, 0xB1, 0x22}}});
+    EXPECT_EQ(hexOfBytes(expected), hexOfBytes(tokenized("10 PRINT\"\xC3\xB1\"")));
 }
 
 TEST_F(TokenizerTest, WhatTheListingCannotCarryIsReadOneWay)
@@ -207,7 +226,9 @@ TEST_F(TokenizerTest, ProblemsNameTheirLine)
     EXPECT_EQ(255u + 10 + 6 + 5 + 3, tokenized("2 \"" + std::string(253, 'A') + "\"").size());
     const std::string Emoji = "\xF0\x9F\x98\x80";  // no code page 932 character
     EXPECT_EQ("line 1: a character with no code: \"" + Emoji + "\"", problemOf("10 PRINT \"" + Emoji + "\""));
-    EXPECT_EQ("line 2: a character with no code: byte 0x09", problemOf("10 A\n20 \tB\n"));
+    // Code page 932 that is valid UTF-8 is told its own problem, not its UTF-8 reading's.
+    EXPECT_EQ("line 3: no line number", problemOf("10 PRINT \"\xC3\xB1\"\n20 A\nPRINT\n"));
+    EXPECT_EQ("line 2: a character with no code: byte 0x0B", problemOf("10 A\n20 \vB\n"));
     // Hiragana from 0xD0 on have no code outside a string: they would be tokens.
     EXPECT_EQ(u8"line 1: a character with no code: \"た\"", problemOf(u8"10 た"));
     EXPECT_EQ("line 1: a name of more than six characters", problemOf("FILENAME = ＡＢＣＤＥＦＧ\r\n"));

@@ -50,19 +50,29 @@ void indexByFirstByte(CodeTexts& texts)
         unsigned char first = entry.text[0];
         texts.byFirstByte[first].push_back(static_cast<int>(k));
         if (first == '\n') texts.byFirstByte[static_cast<unsigned char>('\r')].push_back(static_cast<int>(k));
-        if (!entry.ascii.empty())
-            texts.byFirstByte[static_cast<unsigned char>(entry.ascii[0])].push_back(static_cast<int>(k));
+        if (entry.ascii.empty()) continue;
+        unsigned char ascii = entry.ascii[0];
+        texts.byFirstByte[ascii].push_back(static_cast<int>(k));
+        if (texts.keywordsInAnyCase && ascii >= 'A' && ascii <= 'Z')
+            texts.byFirstByte[ascii - 'A' + 'a'].push_back(static_cast<int>(k));
     }
 }
 
+// Whether the ASCII byte `c` is `keyword` (an upper-case letter or a sign), or its lower
+// case when `anyCase`.
+bool sameAscii(char c, char keyword, bool anyCase)
+{
+    return c == keyword || (anyCase && keyword >= 'A' && keyword <= 'Z' && c == keyword - 'A' + 'a');
+}
+
 // Bytes of `input` at `at` that a keyword covers, each character in either width.
-size_t keywordLength(const CodeText& keyword, const std::string& input, size_t at)
+size_t keywordLength(const CodeText& keyword, const std::string& input, size_t at, bool anyCase)
 {
     size_t start = at;
     for (size_t k = 0; k < keyword.ascii.size(); ++k) {
         if (input.compare(at, 2, keyword.text, 2 * k, 2) == 0)
             at += 2;
-        else if (at < input.size() && input[at] == keyword.ascii[k])
+        else if (at < input.size() && sameAscii(input[at], keyword.ascii[k], anyCase))
             at += 1;
         else
             return 0;
@@ -102,6 +112,7 @@ size_t lineEndLength(const std::string& input, size_t at)
 void collectBodyTexts(CodeTexts& texts, const char* table, bool listing)
 {
     texts = CodeTexts();
+    texts.keywordsInAnyCase = !listing;
     for (unsigned token = FirstToken; token <= 0xFF; ++token) {
         bool keyword = token < FirstTokenWithoutKeyword;
         if (keyword)
@@ -115,6 +126,7 @@ void collectBodyTexts(CodeTexts& texts, const char* table, bool listing)
     for (unsigned code = 0x20; code <= 0xFF; ++code)
         add(texts, entryText(table, code), code, -1, code < FirstToken ? Anywhere : InsideLiteral);
     addAsciiTexts(texts);
+    add(texts, "\t", 0x20, -1, Anywhere);
     for (unsigned code = 0xA1; code <= 0xDF; ++code)  // half-width katakana: the same codes
         add(texts, std::string(1, static_cast<char>(code)), code, -1, InsideLiteral);
     for (unsigned entry = 0x00; entry <= 0xCF; ++entry)
@@ -147,7 +159,7 @@ const CodeText* longestText(const CodeTexts& texts, const std::string& input, si
             (candidate.place == InsideLiteral && !literal))
             continue;
         size_t covered = candidate.ascii.empty() ? coveredLength(candidate.text, input, at)
-                                                 : keywordLength(candidate, input, at);
+                                                 : keywordLength(candidate, input, at, texts.keywordsInAnyCase);
         if (covered > length) {
             best = &candidate;
             length = covered;

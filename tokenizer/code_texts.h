@@ -19,10 +19,12 @@ struct CodeText {
 struct CodeTexts {
     std::vector<CodeText> texts;       // in the order of preference among equally long ones
     std::vector<int> byFirstByte[256];  // indexes into texts
+    bool keywordsInAnyCase = false;     // ASCII letters of keywords in either case
 };
 
-// What a line's body may hold: keywords, characters of `table`, semigraphics and ASCII;
-// with `listing`, also the control texts and the texts of the tokens without keyword.
+// What a line's body may hold: keywords, characters of `table`, semigraphics, ASCII, and
+// a tab as a blank; with `listing`, also the control texts and the texts of the tokens
+// without keyword, and without it keywords in ASCII in either case, as people type them.
 void collectBodyTexts(CodeTexts& texts, const char* table, bool listing);
 // What a name on tape may hold: every character of `table` as its own code, and ASCII.
 void collectNameTexts(CodeTexts& texts, const char* table);

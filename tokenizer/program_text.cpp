@@ -65,7 +65,21 @@ size_t readName(Reading& reading, const CodeTexts& texts, bool upperCase, Bytes&
     return count;
 }
 
-// The digits of a line number, ASCII or full-width, and the one blank after them.
+// Blanks and tabs, as people indent lines.
+void skipBlanks(Reading& reading)
+{
+    const std::string& text = reading.text;
+    for (;;) {
+        if (text.compare(reading.at, 1, " ") == 0 || text.compare(reading.at, 1, "\t") == 0)
+            reading.at += 1;
+        else if (text.compare(reading.at, 2, "\x81\x40") == 0)
+            reading.at += 2;
+        else
+            return;
+    }
+}
+
+// The digits of a line number, ASCII or full-width, and the one blank or tab after them.
 bool readLineNumber(Reading& reading, size_t lineStart, unsigned& number)
 {
     const std::string& text = reading.text;
@@ -92,7 +106,7 @@ bool readLineNumber(Reading& reading, size_t lineStart, unsigned& number)
                       "line number " + (value < 100000 ? numberText(value) : std::string("of six digits or more")) +
                           ", above 65535");
     number = static_cast<unsigned>(value);
-    if (text.compare(reading.at, 1, " ") == 0)
+    if (text.compare(reading.at, 1, " ") == 0 || text.compare(reading.at, 1, "\t") == 0)
         reading.at += 1;
     else if (text.compare(reading.at, 2, "\x81\x40") == 0)
         reading.at += 2;
@@ -137,8 +151,9 @@ bool readProgram(Reading& reading, const CodeTexts& texts, Bytes& image)
 {
     while (reading.at < reading.text.size()) {
         size_t lineStart = reading.at;
+        skipBlanks(reading);
         size_t end = lineEndLength(reading.text, reading.at);
-        if (end) {  // blank lines are skipped
+        if (end || reading.at == reading.text.size()) {  // blank lines are skipped
             reading.at += end;
             continue;
         }
@@ -181,29 +196,12 @@ bool readGivenName(const std::string& name, bool upperCase, Bytes& image, Tokeni
     return true;
 }
 
-}  // namespace
-
-bool tokenizeProgram(const std::string& source, const std::string& fileStem, const char* givenName,
-                     const char* characterTable, std::vector<unsigned char>& image,
-                     TokenizeProblem& problem)
+// The program in `text`, code page 932.
+bool tokenizeText(const std::string& text, const std::string& fileStem, const char* givenName,
+                  const char* characterTable, Bytes& image, TokenizeProblem& problem)
 {
     problem = {0, ""};
     image.assign(HeaderLength, HeaderMark);
-    if (source.size() > TextSizeLimit) {
-        problem.text = "longer than " + numberText(TextSizeLimit) + " bytes, more than any program";
-        return false;
-    }
-    std::string text = source;
-    if (isUtf8(text)) {
-        if (text.compare(0, 3, Utf8ByteOrderMark) == 0) text.erase(0, 3);
-        size_t failedAt;
-        if (!convertUtf8To932(text, text, failedAt)) {
-            std::string utf8 = source.compare(0, 3, Utf8ByteOrderMark) == 0 ? source.substr(3) : source;
-            Reading reading = {utf8, failedAt, problem};
-            return refuse(reading, failedAt, "a character with no code: " + shownUtf8Character(utf8, failedAt));
-        }
-    }
-
     bool listing = text.compare(0, sizeof ListingHeading - 1, ListingHeading) == 0;
     Reading reading = {text, 0, problem};
     if (listing) {
@@ -226,4 +224,36 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
     CodeTexts bodyTexts;
     collectBodyTexts(bodyTexts, listing ? characterTable : DefaultCharacterTable, listing);
     return readProgram(reading, bodyTexts, image);
+}
+
+}  // namespace
+
+bool tokenizeProgram(const std::string& source, const std::string& fileStem, const char* givenName,
+                     const char* characterTable, std::vector<unsigned char>& image,
+                     TokenizeProblem& problem)
+{
+    problem = {0, ""};
+    if (source.size() > TextSizeLimit) {
+        problem.text = "longer than " + numberText(TextSizeLimit) + " bytes, more than any program";
+        return false;
+    }
+    if (!isUtf8(source))
+        return tokenizeText(source, fileStem, givenName, characterTable, image, problem);
+
+    // Some texts read as either encoding (the bytes C3 B1 of "ﾃｱ" are an accented letter
+    // in UTF-8): the one whose every character has a code is taken, UTF-8 when both are.
+    // Of a text that is a program in neither, the reading that got further is meant.
+    std::string utf8 = source.compare(0, 3, Utf8ByteOrderMark) == 0 ? source.substr(3) : source;
+    std::string cp932;
+    size_t failedAt;
+    TokenizeProblem utf8Problem;
+    if (convertUtf8To932(utf8, cp932, failedAt)) {
+        if (tokenizeText(cp932, fileStem, givenName, characterTable, image, utf8Problem)) return true;
+    } else {
+        Reading reading = {utf8, failedAt, utf8Problem};
+        refuse(reading, failedAt, "a character with no code: " + shownUtf8Character(utf8, failedAt));
+    }
+    if (tokenizeText(source, fileStem, givenName, characterTable, image, problem)) return true;
+    if (utf8Problem.line >= problem.line) problem = utf8Problem;
+    return false;
 }

@@ -39,7 +39,7 @@ def write(target, name, data):
 
 def clear_seeds():
     for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize",
-                   "fuzz_robust_decoder"):
+                   "fuzz_robust_decoder", "fuzz_program_structure"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -50,9 +50,10 @@ def clear_seeds():
 
 # ---- Tape images -------------------------------------------------------------------
 
-def basic_image():
+def basic_image(first_address=0x8000):
     """A BASIC program: tape header, name "GAME  ", lines with tokens, a string, REM,
-    DATA, a semigraphic character and a control code, then the end mark."""
+    DATA, a semigraphic character and a control code, then the end mark. Its links
+    count from `first_address`: as saved from 0x8001, one short by default."""
     header = bytes([0xD3] * 10) + b"GAME  "
     lines = [
         (10, bytes([0x95]) + b'"HELLO"'),                    # PRINT "HELLO"
@@ -62,7 +63,7 @@ def basic_image():
         (65535, bytes([0x88]) + b"10"),                      # GOTO 10
     ]
     body = b""
-    address = 0x8000
+    address = first_address
     for number, text in lines:
         address += 4 + len(text) + 1
         body += struct.pack("<HH", address, number) + text + b"\x00"
@@ -216,6 +217,32 @@ def tape_seeds():
 
 # ---- Settings files ----------------------------------------------------------------
 
+def program_structure_seeds():
+    """Seeds of fuzz_program_structure: byte 0 odd builds a whole program from line
+    bodies between 0x00 bytes; even takes the rest as decoded, 2 with the header marks
+    put over its first ten bytes."""
+    write("fuzz_program_structure", "whole-lines.bin",
+          [1] + list(b"GAME  " + b"\x95\"HELLO\"\x00\x8e X\x00\x00\x88" + b"10\x00\xc9"))
+    program = bytearray(basic_image(0x8001))
+    end = len(program) - 3
+    second = 16 + program[16] + 256 * program[17] - 0x8001
+    third = 16 + program[second] + 256 * program[second + 1] - 0x8001
+    write("fuzz_program_structure", "program.p6", [0] + list(program))
+    damages = {
+        "header-and-link": lambda p: p.__setitem__(3, 0x13) or p.__setitem__(second, p[second] ^ 4),
+        "lost-bytes": lambda p: p.__delitem__(slice(third + 5, third + 7)),
+        "gained-byte": lambda p: p.insert(third + 5, 0x41),
+        "stray-zero": lambda p: p.__setitem__(second + 5, 0),
+        "line-number": lambda p: p.__setitem__(third + 3, 0x7F),
+        "end-zero": lambda p: p.__setitem__(end + 1, 0x01),
+    }
+    for name, damage in damages.items():
+        damaged = bytearray(program)
+        damage(damaged)
+        write("fuzz_program_structure", name + ".p6", [0] + list(damaged))
+    write("fuzz_program_structure", "marks-and-noise.bin", [2] + [0x55, 0xAA, 0x01, 0x00] * 16)
+
+
 def settings_seeds(default_file):
     write("fuzz_settings", "default.ini", default_file)
     lines = default_file.split(b"\r\n")[:22]
@@ -337,12 +364,14 @@ def program_output(hibarion):
 
 def tokenize_seeds(listing):
     """The program's listing of basic_image(), the bundled example's text, plain UTF-8
-    with kana and semigraphics, and texts that are refused."""
+    with kana and semigraphics, plain text as people type it (indented, lower case, code
+    page 932 that is valid UTF-8), and texts that are refused."""
     write("fuzz_tokenize", "listing.txt", listing)
     with open(os.path.join(HERE, "..", "..", "examples", "hello.bas"), "rb") as f:
         write("fuzz_tokenize", "hello.bas", f.read())
     write("fuzz_tokenize", "plain.bas",
           '10 PRINT "カナ月┏━┓":REM ｶﾅ\r\n20 DATA 1,あ\r\n30 A=TAB(1)+INKEY$\n'.encode())
+    write("fuzz_tokenize", "typed.bas", b' \t10\tprint "\xC3\xB1":rem print\n\t\n20 data a\tb\n')
     write("fuzz_tokenize", "no-number.bas", b"10 END\nEND\n")
     write("fuzz_tokenize", "long-line.bas", b'10 "' + b"A" * 260 + b'"\n')
 
@@ -357,6 +386,7 @@ def main():
     robust_decoder_seeds()
     settings_seeds(settings)
     tokenize_seeds(listing)
+    program_structure_seeds()
     with tempfile.TemporaryDirectory() as scratch:
         picture = os.path.join(scratch, "Hibarion.bmp")
         subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "tools", "make_skin.py"),

@@ -1,0 +1,3 @@
+ 	10	print "ñ":rem print
+	
+20 data a	b
