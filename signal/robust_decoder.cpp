@@ -33,9 +33,20 @@ const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
 const double searchStep = 0.25;  // working samples
+// The cell's length follows the tape's speed within these shares of its normal length.
+const double shortestCell = 0.8, longestCell = 1.25;
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
+// Frames that must follow one another, clear in every cell, before a lock is taken
+// without a run of high tone before it: inside the data after a loss, or where a
+// recording starts. By chance random data holds four such frames elsewhere than in
+// place about once in 65536 tries.
+const int framesInData = 4;
+// Frames that must follow a new place after a splice before the tracker moves there.
+const int framesAfterSplice = 3;
+// High cells in a row that only a leader or a gap holds: data has at most eleven.
+const int toneRunCells = 24;
 
 }  // namespace
 
@@ -60,9 +71,24 @@ struct RobustDecoder {
     double ratio;        // low tone level over high tone level
     double highLevel, lowLevel, energyLevel;
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
+    double runFrom;      // hunting: where the high cells now sounding began; negative for none
+    double runLength;    // hunting: the length of the last run of high cells that ended
+    double runTo;        // and where it ended
+    double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
+    int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
+    bool everLocked;
+    bool startsInside, endsInside;
+
+    // The signal lost while locked, until the frames are found again.
+    bool lossPending;
+    double lostAt;   // where the first frame not heard was expected
+    double lostCell;  // the cell length then: the frames lost are counted at that speed
+    double backAt;    // where the signal came back; negative while still lost
+    double heardTo;   // the last place heard since
 
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
 };
 
 namespace {
@@ -145,6 +171,15 @@ double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
     return sum / 12;
 }
 
+// Where working sample t lies in the recording: sample n stands for input sample
+// n D + D - 1, less the filter's delay.
+double secondsAt(const RobustDecoder& d, double t)
+{
+    const Decimator& m = d.decimator;
+    double input = t * m.factor + (m.factor - 1) - m.delay;
+    return input > 0 ? input / d.sampleRate : 0.0;
+}
+
 void addSuspect(RobustDecoder& d, double t0, const char* reason)
 {
     uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
@@ -152,11 +187,7 @@ void addSuspect(RobustDecoder& d, double t0, const char* reason)
         d.suspects.back().lastByte = index;
         return;
     }
-    // Working sample n stands for input sample n D + D - 1, less the filter's delay.
-    const Decimator& m = d.decimator;
-    double input = t0 * m.factor + (m.factor - 1) - m.delay;
-    double seconds = input > 0 ? input / d.sampleRate : 0.0;
-    d.suspects.push_back(SuspectRange{index, index, seconds, reason});
+    d.suspects.push_back(SuspectRange{index, index, secondsAt(d, t0), reason});
 }
 
 void setEnergyLevel(RobustDecoder& d, double level)
@@ -194,6 +225,85 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
            toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
 
+// Whether `count` frames follow one another from t0 at this cell length, each as the
+// tape sounds it: a clear low start cell after three clear high cells, clear data
+// cells, every cell at least as loud as signal lost leaves of `level`, the tone steady.
+bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, double level)
+{
+    for (int j = 0; j < count; ++j) {
+        const double t = t0 + 12 * j * cell;
+        if (contrast(d, t + cell) >= startLow) return false;
+        for (int k = 0; k < 3; ++k)
+            if (contrast(d, t - k * cell) < sureCell) return false;
+        if (toneSteadiness(levelsAt(d, static_cast<int64_t>(t + cell))) < steadyFrame) return false;
+        for (int i = 2; i <= 9; ++i)
+            if (std::fabs(contrast(d, t + i * cell)) < weakCell) return false;
+        for (int i = 1; i <= 12; ++i)
+            if (energy(d, t + i * cell) < lostLevel * level) return false;
+    }
+    return true;
+}
+
+// After a splice the frames go on from another place: the best start within half a
+// frame of `expected` from which frames follow, if any.
+bool spliceContinues(const RobustDecoder& d, double expected, double cell, double& found)
+{
+    double bestFit = -1e300;
+    bool any = false;
+    for (double t = std::floor(expected - 6 * cell); t <= expected + 6 * cell; t = t + 1) {
+        if (!framesFollow(d, t, cell, framesAfterSplice, d.energyLevel)) continue;
+        double fit = 0.0;
+        for (int j = 0; j < framesAfterSplice; ++j) fit = fit + frameFit(d, t + 12 * j * cell, cell);
+        if (fit > bestFit) {
+            bestFit = fit;
+            found = t;
+            any = true;
+        }
+    }
+    if (any) found = bestFrameStart(d, found - 0.5, found + 0.5, cell);
+    return any;
+}
+
+// The signal came back after a loss and frames were found again at t0: the frames the
+// clock would have counted in between, at the speed before the loss, are missing. When
+// a leader or a gap came back first, only those before it.
+void endLoss(RobustDecoder& d, double t0, double until)
+{
+    d.lossPending = false;
+    double frames = std::floor((until - d.lostAt) / (12 * d.lostCell) + 0.5);
+    if (!(frames >= 1)) return;
+    double back = d.backAt >= 0 ? d.backAt : t0;
+    uint32_t missing = frames < 4e9 ? static_cast<uint32_t>(frames) : 4000000000u;
+    d.losses.push_back(SignalLoss{static_cast<uint32_t>(d.bytes.size()), missing, secondsAt(d, d.lostAt),
+                                  secondsAt(d, back) - secondsAt(d, d.lostAt)});
+}
+
+void lockAt(RobustDecoder& d, double t0, double cell)
+{
+    // The run of high cells that ended with this start cell, if it was the last.
+    double run = d.runTo >= t0 - cell ? d.runLength / cell : 0.0;
+    bool afterTone = run >= toneRunCells;
+    // A leader or a gap ended a few frames before: the frames from its end on were
+    // passed over, and are taken as bytes after all.
+    if (!afterTone && d.toneTo >= 0) {
+        double frames = std::floor((t0 - d.toneTo + cell / 2) / (12 * cell) + 0.5);
+        if (frames >= 1 && frames <= coastFrames) {
+            t0 = t0 - frames * 12 * cell;
+            d.missedFrames = static_cast<int>(frames);
+            afterTone = true;
+        }
+    }
+    if (!d.everLocked) d.startsInside = !afterTone;
+    d.everLocked = true;
+    if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0);
+    d.locked = true;
+    d.start = t0;
+    d.cell = cell;
+    d.runFrom = -1;
+    d.runTo = -1;
+    d.toneTo = -1;
+}
+
 // The frame expected at d.start: a byte, or the end of the block.
 void trackFrame(RobustDecoder& d)
 {
@@ -203,6 +313,28 @@ void trackFrame(RobustDecoder& d)
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
     double startCell = contrast(d, t0 + cell);
+    double stops = 2.0;
+    for (int i = 10; i <= 12; ++i) {
+        double c = contrast(d, t0 + i * cell);
+        if (c < stops) stops = c;
+    }
+    // Framing that fails where the tape sounds may be a splice: the frames go on, but
+    // from another place.
+    bool moved = false;
+    if (heard && (startCell > startLow || stops < weakCell)) {
+        double found;
+        if (spliceContinues(d, expected, cell, found) && std::fabs(found - t0) > cell / 2) {
+            t0 = found;
+            moved = true;
+            startCell = contrast(d, t0 + cell);
+            stops = 2.0;
+            for (int i = 10; i <= 12; ++i) {
+                double c = contrast(d, t0 + i * cell);
+                if (c < stops) stops = c;
+            }
+        }
+    }
+
     double data[8];
     double lowData = 0.0, weakest = 2.0;
     for (int b = 0; b < 8; ++b) {
@@ -215,7 +347,13 @@ void trackFrame(RobustDecoder& d)
     // Where the signal is lost, a dropout is told from the end by a frame that starts
     // in place after it.
     bool byte;
-    if (heard) {
+    bool missed = d.missedFrames > 0;
+    if (missed) {
+        --d.missedFrames;
+        byte = true;
+    } else if (moved) {
+        byte = true;
+    } else if (heard) {
         double byteOverGap = -2 * startCell + 2 * lowData;
         if (startsFrame(d, t0 + 12 * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
         byte = byteOverGap > 0;
@@ -226,6 +364,14 @@ void trackFrame(RobustDecoder& d)
     if (!byte) {
         d.locked = false;
         d.lockLostAt = expected;
+        // Lost signal: the frames under it are counted once they are found again.
+        if (!heard && !d.bytes.empty()) {
+            d.lossPending = true;
+            d.lostAt = expected;
+            d.lostCell = cell;
+            d.backAt = -1;
+            d.heardTo = expected;
+        }
         // The hunt goes on after the frame, and never before where it found the lock.
         double next = std::ceil(expected + cell);
         uint64_t after = next > 0 ? static_cast<uint64_t>(next) : 0;
@@ -243,35 +389,49 @@ void trackFrame(RobustDecoder& d)
         double e = energy(d, t0 + i * cell);
         if (e < quietest) quietest = e;
     }
-    double stops = 2.0;
-    for (int i = 10; i <= 12; ++i) {
-        double c = contrast(d, t0 + i * cell);
-        if (c < stops) stops = c;
-    }
     if (quietest < lostLevel * d.energyLevel)
         addSuspect(d, t0, "signal lost");
-    else if (startCell > startLow || stops < weakCell)
+    else if (missed || moved || startCell > startLow || stops < weakCell)
         addSuspect(d, t0, "framing");
     else if (weakest < weakCell)
         addSuspect(d, t0, "weak bit");
 
-    if (heard) {
+    if (heard && !moved) {
         double lead = t0 - expected;
         double next = cell + 0.1 * lead / 12;
-        double least = 0.8 * d.nominalCell, most = 1.25 * d.nominalCell;
+        double least = shortestCell * d.nominalCell, most = longestCell * d.nominalCell;
         d.cell = next < least ? least : next > most ? most : next;
         updateLevels(d, t0, cell);
     }
     d.start = t0 + 12 * d.cell;
 }
 
-// Whether a start cell ends at sample n after a run of high cells; if so, locks onto it.
-void huntAt(RobustDecoder& d, uint64_t n)
+// Follows the runs of high cells the hunt passes, and where the signal comes back
+// after a loss.
+void noteSignal(RobustDecoder& d, double end, double c)
 {
-    const double end = static_cast<double>(n);
-    if (contrast(d, end) >= startLow) return;
-    ToneLevels before = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell));
-    if (toneSteadiness(before) < steadyRun) return;
+    if (c > runHigh) {
+        if (d.runFrom < 0) d.runFrom = end;
+    } else if (c < 0 && d.runFrom >= 0) {
+        d.runLength = end - d.runFrom;
+        d.runTo = end;
+        d.runFrom = -1;
+        if (d.runLength >= toneRunCells * d.nominalCell) d.toneTo = end;
+    }
+    if (!d.lossPending) return;
+    if (energy(d, end) >= lostLevel * d.energyLevel) {
+        if (d.backAt < 0) d.backAt = end;
+        d.heardTo = end;
+    } else {
+        d.backAt = -1;
+    }
+}
+
+// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
+bool lockAfterTone(RobustDecoder& d, double end)
+{
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - static_cast<int64_t>(3 * d.nominalCell));
+    if (toneSteadiness(before) < steadyRun) return false;
     double speed = toneSpeed(d.detector, before);
     if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
     const double cell = d.nominalCell / speed;
@@ -281,28 +441,50 @@ void huntAt(RobustDecoder& d, uint64_t n)
     int run = end - d.lockLostAt < 48 * cell ? 3 : 8;
     double sum = 0.0;
     for (int k = 1; k <= run; ++k) sum = sum + contrast(d, end - k * cell);
-    if (sum / run < runHigh) return;
+    if (sum / run < runHigh) return false;
 
     double runEnergy = 0.0;
     for (int k = 1; k <= run; ++k) runEnergy = runEnergy + energy(d, end - k * cell);
     runEnergy = runEnergy / run;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
-    if (contrast(d, t0 + cell) >= startLow) return;
+    if (contrast(d, t0 + cell) >= startLow) return false;
     // The frame must sound about as loud as the run before it.
     for (int i = 1; i <= 13; ++i)
-        if (energy(d, t0 + i * cell) < lostLevel * runEnergy) return;
+        if (energy(d, t0 + i * cell) < lostLevel * runEnergy) return false;
     bool nextStarts = contrast(d, t0 + 13 * cell) < nextStartLow;
     if (!nextStarts) {
         // A block of one byte: only a frame clear in every cell.
         for (int i = 2; i <= 9; ++i)
-            if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return;
+            if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return false;
         for (int i = 10; i <= 12; ++i)
-            if (contrast(d, t0 + i * cell) < sureCell) return;
+            if (contrast(d, t0 + i * cell) < sureCell) return false;
     }
-    d.locked = true;
-    d.start = t0;
-    d.cell = cell;
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
+    lockAt(d, t0, cell);
+    return true;
+}
+
+// Whether frames follow in the data from a start cell that ends at `end`, where the
+// signal came back after a loss (at the speed before it) or before any lock (at the
+// normal speed); if so, locks onto them.
+void lockInData(RobustDecoder& d, double end)
+{
+    const double cell = d.lossPending ? d.lostCell : d.nominalCell;
+    double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
+    double level = d.energyLevel > 0 ? d.energyLevel : meanFrameEnergy(d, t0, cell);
+    if (!framesFollow(d, t0, cell, framesInData, level)) return;
+    if (!(d.energyLevel > 0)) setEnergyLevel(d, level);
+    lockAt(d, t0, cell);
+}
+
+void huntAt(RobustDecoder& d, uint64_t n)
+{
+    const double end = static_cast<double>(n);
+    const double c = contrast(d, end);
+    noteSignal(d, end, c);
+    if (c >= startLow) return;
+    if (lockAfterTone(d, end)) return;
+    if (d.lossPending ? d.backAt >= 0 : !d.everLocked) lockInData(d, end);
 }
 
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the
@@ -318,13 +500,15 @@ void track(RobustDecoder& d)
             if (!d.finished && reach > produced) break;
             // At the end a frame whose data cells the recording does not hold is none.
             if (d.finished && d.start + 10 * d.cell > produced) {
+                // A start cell that sounds there: the recording stops inside a byte.
+                d.endsInside = d.start + 2 * d.cell <= produced && startsFrame(d, d.start, d.cell);
                 d.locked = false;
                 d.scan = d.produced;
                 return;
             }
             trackFrame(d);
         } else {
-            reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
+            reach = static_cast<double>(d.scan) + (12 * framesInData + 2) * longestCell * d.nominalCell + 2;
             if (d.scan >= d.produced) return;
             if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
@@ -377,6 +561,14 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     d->lockLostAt = -1e300;
     d->ratio = 1.32;
     d->highLevel = d->lowLevel = 0.0;
+    d->runFrom = d->runTo = d->toneTo = -1;
+    d->missedFrames = 0;
+    d->runLength = 0;
+    d->everLocked = d->startsInside = d->endsInside = false;
+    d->lossPending = false;
+    d->lostAt = d->heardTo = 0;
+    d->lostCell = d->nominalCell;
+    d->backAt = -1;
     setEnergyLevel(*d, 0.0);
     return d;
 }
@@ -402,10 +594,18 @@ void finishRobustDecoder(RobustDecoder* d)
     if (d->finished) return;
     d->finished = true;
     track(*d);
+    // The signal came back but no frames followed before the end.
+    if (d->lossPending && d->backAt >= 0) endLoss(*d, d->heardTo, d->heardTo);
 }
 
 const std::vector<uint8_t>& robustBytes(const RobustDecoder* d) { return d->bytes; }
 
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* d) { return d->suspects; }
+
+const std::vector<SignalLoss>& robustLosses(const RobustDecoder* d) { return d->losses; }
+
+bool robustStartsInsideData(const RobustDecoder* d) { return d->startsInside; }
+
+bool robustEndsInsideData(const RobustDecoder* d) { return d->endsInside; }
 
 void destroyRobustDecoder(RobustDecoder* d) { delete d; }

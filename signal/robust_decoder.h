@@ -16,6 +16,16 @@ struct SuspectRange {
     std::string reason;
 };
 
+// Where the signal was lost for longer than frames can be counted through: about
+// `missingBytes` bytes of the tape are not in the image, which holds `bytesBefore`
+// bytes before them. The count is the loss's length at the speed measured before it.
+struct SignalLoss {
+    uint32_t bytesBefore;
+    uint32_t missingBytes;
+    double seconds;   // where the loss begins in the recording
+    double duration;  // until the signal came back
+};
+
 struct RobustDecoder;
 
 // A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
@@ -29,4 +39,10 @@ void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t coun
 void finishRobustDecoder(RobustDecoder* decoder);
 const std::vector<uint8_t>& robustBytes(const RobustDecoder* decoder);
 const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* decoder);
+const std::vector<SignalLoss>& robustLosses(const RobustDecoder* decoder);
+// Whether no leading tone came before the first byte: the recording starts inside the
+// data, and bytes before it may be missing.
+bool robustStartsInsideData(const RobustDecoder* decoder);
+// Whether the recording stops inside a byte, whose frame it does not hold whole.
+bool robustEndsInsideData(const RobustDecoder* decoder);
 void destroyRobustDecoder(RobustDecoder* decoder);
