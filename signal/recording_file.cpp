@@ -8,6 +8,7 @@
 
 #include "core/platform.h"
 #include "signal/memory_file.h"
+#include "signal/promised_length.h"
 #include "signal/tape_band.h"
 
 namespace {
@@ -119,8 +120,10 @@ int chooseChannel(SoundFile& sound, Reading& reading)
     return bestTapeChannel(meter);
 }
 
-// The second pass: channel `channel` (0-based) through the decoder.
-void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDecoding& result)
+// The second pass: channel `channel` (0-based) through the decoder. `promised` is the
+// length the file's header gives, 0 when unknown.
+void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& reading,
+                   RecordingDecoding& result)
 {
     const size_t channels = static_cast<size_t>(sound.info().channels);
     const size_t framesPerBlock = blockFrames(sound.info().channels);
@@ -145,19 +148,28 @@ void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDec
         framesRead += frames;
         advance(reading, frames);
     }
+    const double rate = sound.info().samplerate;
+    result.seconds = static_cast<double>(framesRead) / rate;
+    const sf_count_t known = sound.info().frames;
+    if (known > 0 && promised < static_cast<uint64_t>(known)) promised = static_cast<uint64_t>(known);
     if (!damage.empty())
-        result.readError = "reading stopped at " +
-                           recordingTime(static_cast<double>(framesRead) / sound.info().samplerate) +
-                           ": " + damage;
+        result.readError = "reading stopped at " + recordingTime(result.seconds) + ": " + damage;
+    else if (framesRead < promised)
+        result.readError = "recording ends early at " + recordingTime(result.seconds) +
+                           " (the header promises " + recordingTime(static_cast<double>(promised) / rate) +
+                           ")";
     finishRobustDecoder(decoder);
     result.bytes = robustBytes(decoder);
     result.suspects = robustSuspects(decoder);
+    result.losses = robustLosses(decoder);
+    result.startsInsideData = robustStartsInsideData(decoder);
+    result.endsInsideData = robustEndsInsideData(decoder);
     destroyRobustDecoder(decoder);
     result.peakDecibels = peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak))
                                       : -std::numeric_limits<double>::infinity();
 }
 
-RecordingDecoding decodeOpened(const Opener& open, int channel)
+RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channel)
 {
     RecordingDecoding result = RecordingDecoding();
     result.peakDecibels = -std::numeric_limits<double>::infinity();
@@ -184,7 +196,7 @@ RecordingDecoding decodeOpened(const Opener& open, int channel)
     Reading reading = {0, choosing ? 2 * frames : frames};
     if (!choosing) {
         result.channel = channel > 0 ? channel : 1;
-        decodeChannel(first, result.channel - 1, reading, result);
+        decodeChannel(first, result.channel - 1, promised, reading, result);
         return result;
     }
     result.channel = chooseChannel(first, reading) + 1;
@@ -195,7 +207,7 @@ RecordingDecoding decodeOpened(const Opener& open, int channel)
         result.error = openError();
         return result;
     }
-    decodeChannel(second, result.channel - 1, reading, result);
+    decodeChannel(second, result.channel - 1, promised, reading, result);
     return result;
 }
 
@@ -217,13 +229,19 @@ std::string recordingTime(double seconds)
 
 RecordingDecoding decodeRecordingFile(const std::string& path, int channel)
 {
+    std::vector<uint8_t> head(promisedLengthHead);
+    size_t got = 0;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        got = std::fread(head.data(), 1, head.size(), file);
+        std::fclose(file);
+    }
     return decodeOpened([&path](SF_INFO* info) { return sf_open(path.c_str(), SFM_READ, info); },
-                        channel);
+                        promisedFrames(head.data(), got), channel);
 }
 
 RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel)
 {
     MemoryFile memory;
     return decodeOpened([&](SF_INFO* info) { return openMemoryFile(memory, data, size, info); },
-                        channel);
+                        promisedFrames(data, size < promisedLengthHead ? size : promisedLengthHead), channel);
 }

@@ -27,6 +27,8 @@ Bytes randomImage(size_t size, unsigned seed)
 struct Decoded {
     Bytes bytes;
     std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
+    bool startsInside, endsInside;
 };
 
 // Feeds `samples` in blocks of the sizes `blocks` gives in turn (all at once without).
@@ -41,17 +43,38 @@ Decoded decode(const Floats& samples, int rate, std::vector<size_t> blocks = {})
         at += size;
     }
     finishRobustDecoder(decoder);
-    Decoded d = {robustBytes(decoder), robustSuspects(decoder)};
+    Decoded d = {robustBytes(decoder), robustSuspects(decoder), robustLosses(decoder),
+                 robustStartsInsideData(decoder), robustEndsInsideData(decoder)};
     destroyRobustDecoder(decoder);
     return d;
 }
 
-// Where the start cell of byte `k` begins in synthesizeTapeFloats at normal speed.
-double startOfByte(size_t k, int rate)
+// Where the start cell of byte `k` begins in synthesizeTapeFloats at a steady speed.
+double startOfByte(size_t k, int rate, double speed = 1.0)
 {
     double silence = static_cast<size_t>(rate * (5000.0 / 11025));
     double cells = 4800 + 12.0 * k + 3 + (k >= 16 ? 635 : 0);
-    return silence / rate + cells / 1200;
+    return silence / rate + cells / 1200 / speed;
+}
+
+void silence(Floats& samples, int rate, double from, double seconds)
+{
+    for (size_t k = static_cast<size_t>(from * rate); k < (from + seconds) * rate; ++k) samples[k] = 0.0f;
+}
+
+bool inSuspectRange(const Decoded& d, size_t k)
+{
+    for (const SuspectRange& s : d.suspects)
+        if (k >= s.firstByte && k <= s.lastByte) return true;
+    return false;
+}
+
+// Whether the last bytes of `d`, from byte `from` on, are the last of `image`.
+bool endsAsImage(const Decoded& d, size_t from, const Bytes& image)
+{
+    size_t n = d.bytes.size() - from;
+    return n <= image.size() && Bytes(d.bytes.begin() + static_cast<long>(from), d.bytes.end()) ==
+                                    Bytes(image.end() - static_cast<long>(n), image.end());
 }
 
 double speedOf(double, const void* context) { return *static_cast<const double*>(context); }
@@ -185,6 +208,77 @@ TEST_F(RobustDecoderTest, BlocksOfAnySizeGiveTheSameResult)
             EXPECT_EQ(parts.suspects[k].reason, whole.suspects[k].reason);
         }
     }
+}
+
+TEST_F(RobustDecoderTest, ALongLossIsCountedAsMissingBytesAtTheSpeedBeforeIt)
+{
+    const int rate = 22050;
+    const Bytes image = randomImage(400, 9);
+    const struct {
+        double speed, seconds;
+    } cases[] = {{1.0, 0.4}, {1.0, 1.0}, {0.985, 0.15}, {1.03, 0.15}, {0.97, 0.15}};
+    for (const auto& c : cases) {
+        Floats samples = synthesizeTapeFloats(image, rate, speedOf, &c.speed);
+        // From inside byte 200's data.
+        const double from = startOfByte(200, rate, c.speed) + 5.5 / 1200 / c.speed;
+        silence(samples, rate, from, c.seconds);
+
+        Decoded d = decode(samples, rate);
+        ASSERT_EQ(d.losses.size(), 1u) << c.speed << " " << c.seconds;
+        const SignalLoss& loss = d.losses[0];
+        EXPECT_EQ(d.bytes.size() + loss.missingBytes, image.size()) << c.speed << " " << c.seconds;
+        EXPECT_LE(loss.missingBytes, c.seconds * 100 * c.speed + 2);
+        EXPECT_NEAR(loss.seconds, from, 0.012);
+        EXPECT_NEAR(loss.duration, c.seconds, 0.012);
+        // Every byte wrong before the loss is suspect, and after it the bytes are right.
+        for (size_t k = 0; k < loss.bytesBefore; ++k)
+            EXPECT_TRUE(d.bytes[k] == image[k] || inSuspectRange(d, k)) << k;
+        EXPECT_TRUE(endsAsImage(d, loss.bytesBefore, image)) << c.speed << " " << c.seconds;
+    }
+}
+
+TEST_F(RobustDecoderTest, AfterASpliceTheFramesAreFoundAgainWithinAFewBytes)
+{
+    const int rate = 44100;
+    const Bytes image = randomImage(300, 10);
+    for (double cut : {0.0537, 0.1012, 0.0066}) {
+        Floats samples = synthesizeTapeFloats(image, rate);
+        // Cut out from inside byte 150's data.
+        const double from = startOfByte(150, rate) + 6.3 / 1200;
+        samples.erase(samples.begin() + static_cast<long>(from * rate),
+                      samples.begin() + static_cast<long>((from + cut) * rate));
+
+        Decoded d = decode(samples, rate);
+        EXPECT_TRUE(d.losses.empty()) << cut;
+        ASSERT_EQ(d.suspects.size(), 1u) << cut;
+        const SuspectRange& s = d.suspects[0];
+        EXPECT_GE(s.firstByte, 148u) << cut;
+        EXPECT_LE(s.lastByte, 150u + 8u) << cut;
+        EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + s.firstByte),
+                  Bytes(image.begin(), image.begin() + s.firstByte)) << cut;
+        EXPECT_TRUE(endsAsImage(d, s.lastByte + 1, image)) << cut;
+    }
+}
+
+TEST_F(RobustDecoderTest, ARecordingCutInsideTheDataSaysSoAtEitherEnd)
+{
+    const int rate = 22050;
+    const Bytes image = randomImage(300, 11);
+    const Floats whole = synthesizeTapeFloats(image, rate);
+    Decoded all = decode(whole, rate);
+    EXPECT_FALSE(all.startsInside || all.endsInside);
+
+    const long into = static_cast<long>((startOfByte(100, rate) + 4.4 / 1200) * rate);
+    Decoded late = decode(Floats(whole.begin() + into, whole.end()), rate);
+    EXPECT_TRUE(late.startsInside);
+    EXPECT_FALSE(late.endsInside);
+    EXPECT_GE(late.bytes.size(), image.size() - 100 - 5);
+    EXPECT_TRUE(endsAsImage(late, 0, image));
+
+    Decoded early = decode(Floats(whole.begin(), whole.begin() + into), rate);
+    EXPECT_FALSE(early.startsInside);
+    EXPECT_TRUE(early.endsInside);
+    EXPECT_EQ(early.bytes, Bytes(image.begin(), image.begin() + 100));
 }
 
 }  // namespace
