@@ -225,9 +225,20 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
            toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
 
+// Whether a frame whose start cell begins at t0 sounds as one: a low start cell,
+// clear data cells, every cell at least as loud as signal lost leaves of `level`.
+bool soundsAsFrame(const RobustDecoder& d, double t0, double cell, double level)
+{
+    if (contrast(d, t0 + cell) >= startLow) return false;
+    for (int i = 2; i <= 9; ++i)
+        if (std::fabs(contrast(d, t0 + i * cell)) < weakCell) return false;
+    for (int i = 1; i <= 12; ++i)
+        if (energy(d, t0 + i * cell) < lostLevel * level) return false;
+    return true;
+}
+
 // Whether `count` frames follow one another from t0 at this cell length, each as the
-// tape sounds it: a clear low start cell after three clear high cells, clear data
-// cells, every cell at least as loud as signal lost leaves of `level`, the tone steady.
+// tape sounds it after three clear high cells, its tone steady.
 bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, double level)
 {
     for (int j = 0; j < count; ++j) {
@@ -236,10 +247,7 @@ bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, dou
         for (int k = 0; k < 3; ++k)
             if (contrast(d, t - k * cell) < sureCell) return false;
         if (toneSteadiness(levelsAt(d, static_cast<int64_t>(t + cell))) < steadyFrame) return false;
-        for (int i = 2; i <= 9; ++i)
-            if (std::fabs(contrast(d, t + i * cell)) < weakCell) return false;
-        for (int i = 1; i <= 12; ++i)
-            if (energy(d, t + i * cell) < lostLevel * level) return false;
+        if (!soundsAsFrame(d, t, cell, level)) return false;
     }
     return true;
 }
@@ -291,6 +299,14 @@ void lockAt(RobustDecoder& d, double t0, double cell)
             t0 = t0 - frames * 12 * cell;
             d.missedFrames = static_cast<int>(frames);
             afterTone = true;
+        }
+    }
+    // Found inside the data where a recording starts or the signal came back: the
+    // frames just before that sound as frames are bytes too, but suspect.
+    if (!afterTone && (d.lossPending || !d.everLocked)) {
+        while (d.missedFrames < coastFrames && soundsAsFrame(d, t0 - 12 * cell, cell, d.energyLevel)) {
+            t0 = t0 - 12 * cell;
+            ++d.missedFrames;
         }
     }
     if (!d.everLocked) d.startsInside = !afterTone;
@@ -592,6 +608,10 @@ void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
 void finishRobustDecoder(RobustDecoder* d)
 {
     if (d->finished) return;
+    // The decimator's filter holds the last inputs back by its delay: silence after
+    // them brings them out.
+    const std::vector<float> silence(static_cast<size_t>(d->decimator.delay) + d->decimator.factor, 0.0f);
+    feedRobustDecoder(d, silence.data(), silence.size());
     d->finished = true;
     track(*d);
     // The signal came back but no frames followed before the end.
