@@ -57,11 +57,6 @@ double startOfByte(size_t k, int rate, double speed = 1.0)
     return silence / rate + cells / 1200 / speed;
 }
 
-void silence(Floats& samples, int rate, double from, double seconds)
-{
-    for (size_t k = static_cast<size_t>(from * rate); k < (from + seconds) * rate; ++k) samples[k] = 0.0f;
-}
-
 bool inSuspectRange(const Decoded& d, size_t k)
 {
     for (const SuspectRange& s : d.suspects)
@@ -221,7 +216,7 @@ TEST_F(RobustDecoderTest, ALongLossIsCountedAsMissingBytesAtTheSpeedBeforeIt)
         Floats samples = synthesizeTapeFloats(image, rate, speedOf, &c.speed);
         // From inside byte 200's data.
         const double from = startOfByte(200, rate, c.speed) + 5.5 / 1200 / c.speed;
-        silence(samples, rate, from, c.seconds);
+        silenceFrom(samples, rate, from, c.seconds);
 
         Decoded d = decode(samples, rate);
         ASSERT_EQ(d.losses.size(), 1u) << c.speed << " " << c.seconds;
@@ -245,8 +240,7 @@ TEST_F(RobustDecoderTest, AfterASpliceTheFramesAreFoundAgainWithinAFewBytes)
         Floats samples = synthesizeTapeFloats(image, rate);
         // Cut out from inside byte 150's data.
         const double from = startOfByte(150, rate) + 6.3 / 1200;
-        samples.erase(samples.begin() + static_cast<long>(from * rate),
-                      samples.begin() + static_cast<long>((from + cut) * rate));
+        cutOut(samples, rate, from, cut);
 
         Decoded d = decode(samples, rate);
         EXPECT_TRUE(d.losses.empty()) << cut;
