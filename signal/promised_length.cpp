@@ -40,24 +40,26 @@ uint64_t waveFrames(const uint8_t* head, size_t size)
 {
     uint32_t blockAlign = 0;
     uint64_t frames = 0;
-    walkChunks(head, size, little32, [&](const uint8_t* id, const uint8_t* data, uint64_t length, size_t room) {
+    auto chunk = [&](const uint8_t* id, const uint8_t* data, uint64_t length, size_t room) {
         if (std::memcmp(id, "fmt ", 4) == 0 && length >= 14 && room >= 14)
             blockAlign = static_cast<uint32_t>(data[12]) | static_cast<uint32_t>(data[13]) << 8;
         if (std::memcmp(id, "data", 4) != 0) return true;
         if (blockAlign > 0 && !openSize(static_cast<uint32_t>(length))) frames = length / blockAlign;
         return false;
-    });
+    };
+    walkChunks(head, size, little32, chunk);
     return frames;
 }
 
 uint64_t aiffFrames(const uint8_t* head, size_t size)
 {
     uint64_t frames = 0;
-    walkChunks(head, size, big32, [&](const uint8_t* id, const uint8_t* data, uint64_t length, size_t room) {
+    auto chunk = [&](const uint8_t* id, const uint8_t* data, uint64_t length, size_t room) {
         if (std::memcmp(id, "COMM", 4) != 0) return true;
         if (length >= 6 && room >= 6 && !openSize(big32(data + 2))) frames = big32(data + 2);
         return false;
-    });
+    };
+    walkChunks(head, size, big32, chunk);
     return frames;
 }
 

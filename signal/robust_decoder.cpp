@@ -17,6 +17,17 @@
 // costs the bytes under it and never shifts the rest of the image.
 namespace {
 
+// A frame as the tracker reads it, from where its start cell begins: cell k ends k
+// cells on. The low start cell, the data cells from the lowest bit, then the high
+// cells that end every byte (the encoder writes them before the next start cell, so
+// cell 0 is the last of the frame before, or of the leader or gap).
+const int startCellEnds = 1;
+const int firstBitEnds = 2;  // bit b ends firstBitEnds + b cells on
+const int dataBits = 8;
+const int firstStopEnds = firstBitEnds + dataBits;
+const int stopCells = 3;
+const int frameCells = startCellEnds + dataBits + stopCells;
+
 const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
 // Working samples whose levels enter the ring before the tracker runs: small beside
 // what the ring holds beyond the tracker's reach.
@@ -33,8 +44,20 @@ const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
 const double searchStep = 0.25;  // working samples
-// The cell's length follows the tape's speed within these shares of its normal length.
+// The cell's length follows the tape's speed within these shares of its normal length,
+// and a speed the leader tells beyond them is taken for a wrong measurement.
 const double shortestCell = 0.8, longestCell = 1.25;
+// Each frame moves the clock by this share of how far it started from where it was
+// expected: the cell follows wow over about ten frames without chasing hiss.
+const double speedFollow = 0.1;
+// Each clear cell moves its tone's level, and each frame the usual loudness, by these
+// shares: memories of about twenty cells and ten frames, longer than a flutter.
+const double levelFollow = 0.05;
+const double energyFollow = 0.1;
+// The low tone's level over the high one's: the encoder writes 1.32, and no recording
+// chain tilts it beyond these bounds.
+const double encoderRatio = 1.32;
+const double fewestRatio = 0.5, mostRatio = 4.0;
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
@@ -43,6 +66,10 @@ const double floorShare = 0.05;  // of the usual level: far quieter cells have l
 // recording starts. By chance random data holds four such frames elsewhere than in
 // place about once in 65536 tries.
 const int framesInData = 4;
+// The hunt's run of high cells before a start cell: within four frames after a lock
+// ended, the stop cells of every byte will do; otherwise more than data often holds.
+const int recentLockCells = 4 * frameCells;
+const int huntRunCells = 8;
 // Frames that must follow a new place after a splice before the tracker moves there.
 const int framesAfterSplice = 3;
 // High cells in a row that only a leader or a gap holds: data has at most eleven.
@@ -132,9 +159,9 @@ double energy(const RobustDecoder& d, double t)
 // start cell, the eight data cells either way, the three high cells after them.
 double frameFit(const RobustDecoder& d, double t0, double cell)
 {
-    double fit = contrast(d, t0) - contrast(d, t0 + cell);
-    for (int i = 2; i <= 9; ++i) fit = fit + std::fabs(contrast(d, t0 + i * cell));
-    for (int i = 10; i <= 12; ++i) fit = fit + contrast(d, t0 + i * cell);
+    double fit = contrast(d, t0) - contrast(d, t0 + startCellEnds * cell);
+    for (int i = firstBitEnds; i < firstStopEnds; ++i) fit = fit + std::fabs(contrast(d, t0 + i * cell));
+    for (int i = firstStopEnds; i <= frameCells; ++i) fit = fit + contrast(d, t0 + i * cell);
     return fit;
 }
 
@@ -167,8 +194,8 @@ double bestFrameStart(const RobustDecoder& d, double from, double to, double cel
 double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
 {
     double sum = 0.0;
-    for (int i = 1; i <= 12; ++i) sum = sum + energy(d, t0 + i * cell);
-    return sum / 12;
+    for (int i = startCellEnds; i <= frameCells; ++i) sum = sum + energy(d, t0 + i * cell);
+    return sum / frameCells;
 }
 
 // Where working sample t lies in the recording: sample n stands for input sample
@@ -198,29 +225,28 @@ void setEnergyLevel(RobustDecoder& d, double level)
 
 void updateLevels(RobustDecoder& d, double t0, double cell)
 {
-    const double a = 0.05;
-    for (int i = 1; i <= 12; ++i) {
+    for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
         double c = contrast(d, t);
         if (std::fabs(c) < sureCell) continue;
         double high, low;
         levelsBetween(d, t, high, low);
         if (c > 0)
-            d.highLevel = d.highLevel > 0 ? d.highLevel + a * (high - d.highLevel) : high;
+            d.highLevel = d.highLevel > 0 ? d.highLevel + levelFollow * (high - d.highLevel) : high;
         else
-            d.lowLevel = d.lowLevel > 0 ? d.lowLevel + a * (low - d.lowLevel) : low;
+            d.lowLevel = d.lowLevel > 0 ? d.lowLevel + levelFollow * (low - d.lowLevel) : low;
     }
     if (d.highLevel > 0 && d.lowLevel > 0) {
         double ratio = d.lowLevel / d.highLevel;
-        d.ratio = ratio < 0.5 ? 0.5 : ratio > 4.0 ? 4.0 : ratio;
+        d.ratio = ratio < fewestRatio ? fewestRatio : ratio > mostRatio ? mostRatio : ratio;
     }
-    setEnergyLevel(d, d.energyLevel + 0.1 * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
+    setEnergyLevel(d, d.energyLevel + energyFollow * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
 }
 
 // Whether a frame heard as the tape starts at t0: a low start cell, as loud as usual.
 bool startsFrame(const RobustDecoder& d, double t0, double cell)
 {
-    double end = t0 + cell;
+    double end = t0 + startCellEnds * cell;
     return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
            toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
@@ -229,10 +255,10 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
 // clear data cells, every cell at least as loud as signal lost leaves of `level`.
 bool soundsAsFrame(const RobustDecoder& d, double t0, double cell, double level)
 {
-    if (contrast(d, t0 + cell) >= startLow) return false;
-    for (int i = 2; i <= 9; ++i)
+    if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
+    for (int i = firstBitEnds; i < firstStopEnds; ++i)
         if (std::fabs(contrast(d, t0 + i * cell)) < weakCell) return false;
-    for (int i = 1; i <= 12; ++i)
+    for (int i = startCellEnds; i <= frameCells; ++i)
         if (energy(d, t0 + i * cell) < lostLevel * level) return false;
     return true;
 }
@@ -242,11 +268,12 @@ bool soundsAsFrame(const RobustDecoder& d, double t0, double cell, double level)
 bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, double level)
 {
     for (int j = 0; j < count; ++j) {
-        const double t = t0 + 12 * j * cell;
-        if (contrast(d, t + cell) >= startLow) return false;
-        for (int k = 0; k < 3; ++k)
+        const double t = t0 + frameCells * j * cell;
+        if (contrast(d, t + startCellEnds * cell) >= startLow) return false;
+        for (int k = 0; k < stopCells; ++k)
             if (contrast(d, t - k * cell) < sureCell) return false;
-        if (toneSteadiness(levelsAt(d, static_cast<int64_t>(t + cell))) < steadyFrame) return false;
+        const double startEnd = t + startCellEnds * cell;
+        if (toneSteadiness(levelsAt(d, static_cast<int64_t>(startEnd))) < steadyFrame) return false;
         if (!soundsAsFrame(d, t, cell, level)) return false;
     }
     return true;
@@ -258,10 +285,11 @@ bool spliceContinues(const RobustDecoder& d, double expected, double cell, doubl
 {
     double bestFit = -1e300;
     bool any = false;
-    for (double t = std::floor(expected - 6 * cell); t <= expected + 6 * cell; t = t + 1) {
+    const double reach = frameCells / 2 * cell;
+    for (double t = std::floor(expected - reach); t <= expected + reach; t = t + 1) {
         if (!framesFollow(d, t, cell, framesAfterSplice, d.energyLevel)) continue;
         double fit = 0.0;
-        for (int j = 0; j < framesAfterSplice; ++j) fit = fit + frameFit(d, t + 12 * j * cell, cell);
+        for (int j = 0; j < framesAfterSplice; ++j) fit = fit + frameFit(d, t + frameCells * j * cell, cell);
         if (fit > bestFit) {
             bestFit = fit;
             found = t;
@@ -278,7 +306,7 @@ bool spliceContinues(const RobustDecoder& d, double expected, double cell, doubl
 void endLoss(RobustDecoder& d, double t0, double until)
 {
     d.lossPending = false;
-    double frames = std::floor((until - d.lostAt) / (12 * d.lostCell) + 0.5);
+    double frames = std::floor((until - d.lostAt) / (frameCells * d.lostCell) + 0.5);
     if (!(frames >= 1)) return;
     double back = d.backAt >= 0 ? d.backAt : t0;
     uint32_t missing = frames < 4e9 ? static_cast<uint32_t>(frames) : 4000000000u;
@@ -294,9 +322,9 @@ void lockAt(RobustDecoder& d, double t0, double cell)
     // A leader or a gap ended a few frames before: the frames from its end on were
     // passed over, and are taken as bytes after all.
     if (!afterTone && d.toneTo >= 0) {
-        double frames = std::floor((t0 - d.toneTo + cell / 2) / (12 * cell) + 0.5);
+        double frames = std::floor((t0 - d.toneTo + cell / 2) / (frameCells * cell) + 0.5);
         if (frames >= 1 && frames <= coastFrames) {
-            t0 = t0 - frames * 12 * cell;
+            t0 = t0 - frames * frameCells * cell;
             d.missedFrames = static_cast<int>(frames);
             afterTone = true;
         }
@@ -304,8 +332,9 @@ void lockAt(RobustDecoder& d, double t0, double cell)
     // Found inside the data where a recording starts or the signal came back: the
     // frames just before that sound as frames are bytes too, but suspect.
     if (!afterTone && (d.lossPending || !d.everLocked)) {
-        while (d.missedFrames < coastFrames && soundsAsFrame(d, t0 - 12 * cell, cell, d.energyLevel)) {
-            t0 = t0 - 12 * cell;
+        while (d.missedFrames < coastFrames &&
+               soundsAsFrame(d, t0 - frameCells * cell, cell, d.energyLevel)) {
+            t0 = t0 - frameCells * cell;
             ++d.missedFrames;
         }
     }
@@ -328,9 +357,9 @@ void trackFrame(RobustDecoder& d)
     if (toneSteadiness(levelsAt(d, static_cast<int64_t>(expected))) < steadyFrame) heard = false;
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
-    double startCell = contrast(d, t0 + cell);
+    double startCell = contrast(d, t0 + startCellEnds * cell);
     double stops = 2.0;
-    for (int i = 10; i <= 12; ++i) {
+    for (int i = firstStopEnds; i <= frameCells; ++i) {
         double c = contrast(d, t0 + i * cell);
         if (c < stops) stops = c;
     }
@@ -342,19 +371,19 @@ void trackFrame(RobustDecoder& d)
         if (spliceContinues(d, expected, cell, found) && std::fabs(found - t0) > cell / 2) {
             t0 = found;
             moved = true;
-            startCell = contrast(d, t0 + cell);
+            startCell = contrast(d, t0 + startCellEnds * cell);
             stops = 2.0;
-            for (int i = 10; i <= 12; ++i) {
+            for (int i = firstStopEnds; i <= frameCells; ++i) {
                 double c = contrast(d, t0 + i * cell);
                 if (c < stops) stops = c;
             }
         }
     }
 
-    double data[8];
+    double data[dataBits];
     double lowData = 0.0, weakest = 2.0;
-    for (int b = 0; b < 8; ++b) {
-        data[b] = contrast(d, t0 + (b + 2) * cell);
+    for (int b = 0; b < dataBits; ++b) {
+        data[b] = contrast(d, t0 + (firstBitEnds + b) * cell);
         if (data[b] < 0) lowData = lowData - data[b];
         if (std::fabs(data[b]) < weakest) weakest = std::fabs(data[b]);
     }
@@ -371,11 +400,12 @@ void trackFrame(RobustDecoder& d)
         byte = true;
     } else if (heard) {
         double byteOverGap = -2 * startCell + 2 * lowData;
-        if (startsFrame(d, t0 + 12 * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
+        if (startsFrame(d, t0 + frameCells * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
         byte = byteOverGap > 0;
     } else {
         byte = false;
-        for (int j = 1; j <= coastFrames && !byte; ++j) byte = startsFrame(d, t0 + 12 * j * cell, cell);
+        for (int j = 1; j <= coastFrames && !byte; ++j)
+            byte = startsFrame(d, t0 + frameCells * j * cell, cell);
     }
     if (!byte) {
         d.locked = false;
@@ -396,12 +426,12 @@ void trackFrame(RobustDecoder& d)
     }
 
     uint8_t value = 0;
-    for (int b = 0; b < 8; ++b)
+    for (int b = 0; b < dataBits; ++b)
         if (data[b] > 0) value = static_cast<uint8_t>(value | (1 << b));
     d.bytes.push_back(value);
 
-    double quietest = energy(d, t0 + cell);
-    for (int i = 2; i <= 12; ++i) {
+    double quietest = energy(d, t0 + startCellEnds * cell);
+    for (int i = firstBitEnds; i <= frameCells; ++i) {
         double e = energy(d, t0 + i * cell);
         if (e < quietest) quietest = e;
     }
@@ -414,12 +444,12 @@ void trackFrame(RobustDecoder& d)
 
     if (heard && !moved) {
         double lead = t0 - expected;
-        double next = cell + 0.1 * lead / 12;
+        double next = cell + speedFollow * lead / frameCells;
         double least = shortestCell * d.nominalCell, most = longestCell * d.nominalCell;
         d.cell = next < least ? least : next > most ? most : next;
         updateLevels(d, t0, cell);
     }
-    d.start = t0 + 12 * d.cell;
+    d.start = t0 + frameCells * d.cell;
 }
 
 // Follows the runs of high cells the hunt passes, and where the signal comes back
@@ -446,15 +476,14 @@ void noteSignal(RobustDecoder& d, double end, double c)
 // Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
 bool lockAfterTone(RobustDecoder& d, double end)
 {
-    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - static_cast<int64_t>(3 * d.nominalCell));
+    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
     if (toneSteadiness(before) < steadyRun) return false;
     double speed = toneSpeed(d.detector, before);
-    if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
+    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
     const double cell = d.nominalCell / speed;
 
-    // Long after any lock the run must be a leader or a gap; right after one, the three
-    // high cells that end every byte will do.
-    int run = end - d.lockLostAt < 48 * cell ? 3 : 8;
+    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
     double sum = 0.0;
     for (int k = 1; k <= run; ++k) sum = sum + contrast(d, end - k * cell);
     if (sum / run < runHigh) return false;
@@ -463,16 +492,16 @@ bool lockAfterTone(RobustDecoder& d, double end)
     for (int k = 1; k <= run; ++k) runEnergy = runEnergy + energy(d, end - k * cell);
     runEnergy = runEnergy / run;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
-    if (contrast(d, t0 + cell) >= startLow) return false;
+    if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
     // The frame must sound about as loud as the run before it.
-    for (int i = 1; i <= 13; ++i)
+    for (int i = startCellEnds; i <= frameCells + startCellEnds; ++i)
         if (energy(d, t0 + i * cell) < lostLevel * runEnergy) return false;
-    bool nextStarts = contrast(d, t0 + 13 * cell) < nextStartLow;
+    bool nextStarts = contrast(d, t0 + (frameCells + startCellEnds) * cell) < nextStartLow;
     if (!nextStarts) {
         // A block of one byte: only a frame clear in every cell.
-        for (int i = 2; i <= 9; ++i)
+        for (int i = firstBitEnds; i < firstStopEnds; ++i)
             if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return false;
-        for (int i = 10; i <= 12; ++i)
+        for (int i = firstStopEnds; i <= frameCells; ++i)
             if (contrast(d, t0 + i * cell) < sureCell) return false;
     }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
@@ -512,19 +541,20 @@ void track(RobustDecoder& d)
     double reach;
     for (;;) {
         if (d.locked) {
-            reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
+            reach = d.start + (frameCells * coastFrames + 1.5) * d.cell + 2;
             if (!d.finished && reach > produced) break;
             // At the end a frame whose data cells the recording does not hold is none.
-            if (d.finished && d.start + 10 * d.cell > produced) {
+            if (d.finished && d.start + firstStopEnds * d.cell > produced) {
                 // A start cell that sounds there: the recording stops inside a byte.
-                d.endsInside = d.start + 2 * d.cell <= produced && startsFrame(d, d.start, d.cell);
+                d.endsInside = d.start + firstBitEnds * d.cell <= produced && startsFrame(d, d.start, d.cell);
                 d.locked = false;
                 d.scan = d.produced;
                 return;
             }
             trackFrame(d);
         } else {
-            reach = static_cast<double>(d.scan) + (12 * framesInData + 2) * longestCell * d.nominalCell + 2;
+            reach = static_cast<double>(d.scan) +
+                    (frameCells * framesInData + 2) * longestCell * d.nominalCell + 2;
             if (d.scan >= d.produced) return;
             if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
@@ -575,7 +605,7 @@ RobustDecoder* createRobustDecoder(double sampleRate)
     d->cell = d->nominalCell;
     d->scan = 0;
     d->lockLostAt = -1e300;
-    d->ratio = 1.32;
+    d->ratio = encoderRatio;
     d->highLevel = d->lowLevel = 0.0;
     d->runFrom = d->runTo = d->toneTo = -1;
     d->missedFrames = 0;
