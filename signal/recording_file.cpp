@@ -130,7 +130,7 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
     std::vector<float> block(framesPerBlock * channels);
     std::vector<float> mono(channels > 1 ? framesPerBlock : 0);
     float peak = 0.0f;
-    RobustDecoder* decoder = createRobustDecoder(sound.info().samplerate);
+    RobustDecoder decoder(sound.info().samplerate);
     std::string damage;
     uint64_t framesRead = 0;
     size_t frames;
@@ -144,7 +144,7 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
         }
         float blockMost = blockPeak(samples, frames);
         if (blockMost > peak) peak = blockMost;
-        feedRobustDecoder(decoder, samples, frames);
+        decoder.feed(samples, frames);
         framesRead += frames;
         advance(reading, frames);
     }
@@ -158,13 +158,12 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
         result.readError = "recording ends early at " + recordingTime(result.seconds) +
                            " (the header promises " + recordingTime(static_cast<double>(promised) / rate) +
                            ")";
-    finishRobustDecoder(decoder);
-    result.bytes = robustBytes(decoder);
-    result.suspects = robustSuspects(decoder);
-    result.losses = robustLosses(decoder);
-    result.startsInsideData = robustStartsInsideData(decoder);
-    result.endsInsideData = robustEndsInsideData(decoder);
-    destroyRobustDecoder(decoder);
+    decoder.finish();
+    result.bytes = decoder.bytes();
+    result.suspects = decoder.suspects();
+    result.losses = decoder.losses();
+    result.startsInsideData = decoder.startsInsideData();
+    result.endsInsideData = decoder.endsInsideData();
     result.peakDecibels = peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak))
                                       : -std::numeric_limits<double>::infinity();
 }

@@ -77,7 +77,7 @@ const int toneRunCells = 24;
 
 }  // namespace
 
-struct RobustDecoder {
+struct DecoderState {
     double sampleRate;
     Decimator decimator;
     ToneDetector detector;
@@ -120,7 +120,7 @@ struct RobustDecoder {
 
 namespace {
 
-ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
+ToneLevels levelsAt(const DecoderState& d, int64_t n)
 {
     if (n < 0 || static_cast<uint64_t>(n) >= d.produced ||
         static_cast<uint64_t>(n) + ringSize <= d.produced)
@@ -129,7 +129,7 @@ ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
 }
 
 // The high and low levels at a time between samples, interpolated.
-void levelsBetween(const RobustDecoder& d, double t, double& high, double& low)
+void levelsBetween(const DecoderState& d, double t, double& high, double& low)
 {
     double base = std::floor(t);
     double f = t - base;
@@ -140,7 +140,7 @@ void levelsBetween(const RobustDecoder& d, double t, double& high, double& low)
 }
 
 // +1 for a pure high cell ending at t, -1 for a pure low one, near 0 for neither.
-double contrast(const RobustDecoder& d, double t)
+double contrast(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
@@ -148,7 +148,7 @@ double contrast(const RobustDecoder& d, double t)
     return (h - low) / (h + low + d.floor);
 }
 
-double energy(const RobustDecoder& d, double t)
+double energy(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
@@ -157,7 +157,7 @@ double energy(const RobustDecoder& d, double t)
 
 // How well a frame whose start cell begins at t0 fits: the high cell before it, the low
 // start cell, the eight data cells either way, the three high cells after them.
-double frameFit(const RobustDecoder& d, double t0, double cell)
+double frameFit(const DecoderState& d, double t0, double cell)
 {
     double fit = contrast(d, t0) - contrast(d, t0 + startCellEnds * cell);
     for (int i = firstBitEnds; i < firstStopEnds; ++i) fit = fit + std::fabs(contrast(d, t0 + i * cell));
@@ -167,7 +167,7 @@ double frameFit(const RobustDecoder& d, double t0, double cell)
 
 // The best fitting frame start within from ... to: whole samples first, then halves and
 // quarters about the best.
-double bestFrameStart(const RobustDecoder& d, double from, double to, double cell)
+double bestFrameStart(const DecoderState& d, double from, double to, double cell)
 {
     double best = from, bestFit = frameFit(d, from, cell);
     for (double t = from + 1; t <= to; t = t + 1) {
@@ -191,7 +191,7 @@ double bestFrameStart(const RobustDecoder& d, double from, double to, double cel
     return best;
 }
 
-double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
+double meanFrameEnergy(const DecoderState& d, double t0, double cell)
 {
     double sum = 0.0;
     for (int i = startCellEnds; i <= frameCells; ++i) sum = sum + energy(d, t0 + i * cell);
@@ -200,14 +200,14 @@ double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
 
 // Where working sample t lies in the recording: sample n stands for input sample
 // n D + D - 1, less the filter's delay.
-double secondsAt(const RobustDecoder& d, double t)
+double secondsAt(const DecoderState& d, double t)
 {
     const Decimator& m = d.decimator;
     double input = t * m.factor + (m.factor - 1) - m.delay;
     return input > 0 ? input / d.sampleRate : 0.0;
 }
 
-void addSuspect(RobustDecoder& d, double t0, const char* reason)
+void addSuspect(DecoderState& d, double t0, const char* reason)
 {
     uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
     if (!d.suspects.empty() && d.suspects.back().lastByte + 1 == index) {
@@ -217,13 +217,13 @@ void addSuspect(RobustDecoder& d, double t0, const char* reason)
     d.suspects.push_back(SuspectRange{index, index, secondsAt(d, t0), reason});
 }
 
-void setEnergyLevel(RobustDecoder& d, double level)
+void setEnergyLevel(DecoderState& d, double level)
 {
     d.energyLevel = level;
     d.floor = tiny + floorShare * level;
 }
 
-void updateLevels(RobustDecoder& d, double t0, double cell)
+void updateLevels(DecoderState& d, double t0, double cell)
 {
     for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
@@ -244,7 +244,7 @@ void updateLevels(RobustDecoder& d, double t0, double cell)
 }
 
 // Whether a frame heard as the tape starts at t0: a low start cell, as loud as usual.
-bool startsFrame(const RobustDecoder& d, double t0, double cell)
+bool startsFrame(const DecoderState& d, double t0, double cell)
 {
     double end = t0 + startCellEnds * cell;
     return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
@@ -253,7 +253,7 @@ bool startsFrame(const RobustDecoder& d, double t0, double cell)
 
 // Whether a frame whose start cell begins at t0 sounds as one: a low start cell,
 // clear data cells, every cell at least as loud as signal lost leaves of `level`.
-bool soundsAsFrame(const RobustDecoder& d, double t0, double cell, double level)
+bool soundsAsFrame(const DecoderState& d, double t0, double cell, double level)
 {
     if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
     for (int i = firstBitEnds; i < firstStopEnds; ++i)
@@ -265,7 +265,7 @@ bool soundsAsFrame(const RobustDecoder& d, double t0, double cell, double level)
 
 // Whether `count` frames follow one another from t0 at this cell length, each as the
 // tape sounds it after three clear high cells, its tone steady.
-bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, double level)
+bool framesFollow(const DecoderState& d, double t0, double cell, int count, double level)
 {
     for (int j = 0; j < count; ++j) {
         const double t = t0 + frameCells * j * cell;
@@ -281,7 +281,7 @@ bool framesFollow(const RobustDecoder& d, double t0, double cell, int count, dou
 
 // After a splice the frames go on from another place: the best start within half a
 // frame of `expected` from which frames follow, if any.
-bool spliceContinues(const RobustDecoder& d, double expected, double cell, double& found)
+bool spliceContinues(const DecoderState& d, double expected, double cell, double& found)
 {
     double bestFit = -1e300;
     bool any = false;
@@ -303,7 +303,7 @@ bool spliceContinues(const RobustDecoder& d, double expected, double cell, doubl
 // The signal came back after a loss and frames were found again at t0: the frames the
 // clock would have counted in between, at the speed before the loss, are missing. When
 // a leader or a gap came back first, only those before it.
-void endLoss(RobustDecoder& d, double t0, double until)
+void endLoss(DecoderState& d, double t0, double until)
 {
     d.lossPending = false;
     double frames = std::floor((until - d.lostAt) / (frameCells * d.lostCell) + 0.5);
@@ -314,7 +314,7 @@ void endLoss(RobustDecoder& d, double t0, double until)
                                   secondsAt(d, back) - secondsAt(d, d.lostAt)});
 }
 
-void lockAt(RobustDecoder& d, double t0, double cell)
+void lockAt(DecoderState& d, double t0, double cell)
 {
     // The run of high cells that ended with this start cell, if it was the last.
     double run = d.runTo >= t0 - cell ? d.runLength / cell : 0.0;
@@ -350,7 +350,7 @@ void lockAt(RobustDecoder& d, double t0, double cell)
 }
 
 // The frame expected at d.start: a byte, or the end of the block.
-void trackFrame(RobustDecoder& d)
+void trackFrame(DecoderState& d)
 {
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
@@ -454,7 +454,7 @@ void trackFrame(RobustDecoder& d)
 
 // Follows the runs of high cells the hunt passes, and where the signal comes back
 // after a loss.
-void noteSignal(RobustDecoder& d, double end, double c)
+void noteSignal(DecoderState& d, double end, double c)
 {
     if (c > runHigh) {
         if (d.runFrom < 0) d.runFrom = end;
@@ -474,7 +474,7 @@ void noteSignal(RobustDecoder& d, double end, double c)
 }
 
 // Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
-bool lockAfterTone(RobustDecoder& d, double end)
+bool lockAfterTone(DecoderState& d, double end)
 {
     const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
     ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
@@ -512,7 +512,7 @@ bool lockAfterTone(RobustDecoder& d, double end)
 // Whether frames follow in the data from a start cell that ends at `end`, where the
 // signal came back after a loss (at the speed before it) or before any lock (at the
 // normal speed); if so, locks onto them.
-void lockInData(RobustDecoder& d, double end)
+void lockInData(DecoderState& d, double end)
 {
     const double cell = d.lossPending ? d.lostCell : d.nominalCell;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
@@ -522,7 +522,7 @@ void lockInData(RobustDecoder& d, double end)
     lockAt(d, t0, cell);
 }
 
-void huntAt(RobustDecoder& d, uint64_t n)
+void huntAt(DecoderState& d, uint64_t n)
 {
     const double end = static_cast<double>(n);
     const double c = contrast(d, end);
@@ -535,7 +535,7 @@ void huntAt(RobustDecoder& d, uint64_t n)
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the
 // starts of the frames that may follow a dropout and the search's reach. Until the
 // levels reach as far as the tracker waits for, it is not called again.
-void track(RobustDecoder& d)
+void track(DecoderState& d)
 {
     const double produced = static_cast<double>(d.produced);
     double reach;
@@ -566,7 +566,7 @@ void track(RobustDecoder& d)
 
 // The levels of the working samples enter the ring a piece at a time; the tracker
 // goes on whenever they reach as far as it waits for.
-void takeWorkingSamples(RobustDecoder& d, const double* samples, size_t count)
+void takeWorkingSamples(DecoderState& d, const double* samples, size_t count)
 {
     for (size_t at = 0; at < count; at += levelsPiece) {
         size_t size = count - at < levelsPiece ? count - at : levelsPiece;
@@ -587,75 +587,76 @@ double safeSample(double x)
 
 }  // namespace
 
-RobustDecoder* createRobustDecoder(double sampleRate)
+RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
 {
-    RobustDecoder* d = new RobustDecoder();
-    d->sampleRate = sampleRate > 0 ? sampleRate : 1;
-    setUpDecimator(d->decimator, d->sampleRate);
-    double workingRate = d->sampleRate / d->decimator.factor;
-    setUpToneDetector(d->detector, workingRate);
-    d->nominalCell = workingRate / 1200.0;
-    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
-    d->levels.assign(levelsPiece, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
-    d->produced = 0;
-    d->waitUntil = 0;
-    d->finished = false;
-    d->locked = false;
-    d->start = 0;
-    d->cell = d->nominalCell;
-    d->scan = 0;
-    d->lockLostAt = -1e300;
-    d->ratio = encoderRatio;
-    d->highLevel = d->lowLevel = 0.0;
-    d->runFrom = d->runTo = d->toneTo = -1;
-    d->missedFrames = 0;
-    d->runLength = 0;
-    d->everLocked = d->startsInside = d->endsInside = false;
-    d->lossPending = false;
-    d->lostAt = d->heardTo = 0;
-    d->lostCell = d->nominalCell;
-    d->backAt = -1;
-    setEnergyLevel(*d, 0.0);
-    return d;
+    DecoderState& d = *state_;
+    d.sampleRate = sampleRate > 0 ? sampleRate : 1;
+    setUpDecimator(d.decimator, d.sampleRate);
+    double workingRate = d.sampleRate / d.decimator.factor;
+    setUpToneDetector(d.detector, workingRate);
+    d.nominalCell = workingRate / 1200.0;
+    d.ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
+    d.levels.assign(levelsPiece, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
+    d.produced = 0;
+    d.waitUntil = 0;
+    d.finished = false;
+    d.locked = false;
+    d.start = 0;
+    d.cell = d.nominalCell;
+    d.scan = 0;
+    d.lockLostAt = -1e300;
+    d.ratio = encoderRatio;
+    d.highLevel = d.lowLevel = 0.0;
+    d.runFrom = d.runTo = d.toneTo = -1;
+    d.missedFrames = 0;
+    d.runLength = 0;
+    d.everLocked = d.startsInside = d.endsInside = false;
+    d.lossPending = false;
+    d.lostAt = d.heardTo = 0;
+    d.lostCell = d.nominalCell;
+    d.backAt = -1;
+    setEnergyLevel(d, 0.0);
 }
 
-void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
+RobustDecoder::~RobustDecoder() = default;
+
+void RobustDecoder::feed(const float* samples, size_t count)
 {
-    if (d->finished) return;
+    DecoderState& d = *state_;
+    if (d.finished) return;
     for (size_t at = 0; at < count; at += decimatorPiece) {
         size_t size = count - at < decimatorPiece ? count - at : decimatorPiece;
-        d->inputs.resize(size);
+        d.inputs.resize(size);
         for (size_t k = 0; k < size; ++k) {
             double x = samples[at + k];
-            d->inputs[k] = std::fabs(x) <= largestSample ? x : safeSample(x);
+            d.inputs[k] = std::fabs(x) <= largestSample ? x : safeSample(x);
         }
-        d->working.clear();
-        decimate(d->decimator, d->inputs.data(), size, d->working);
-        takeWorkingSamples(*d, d->working.data(), d->working.size());
+        d.working.clear();
+        decimate(d.decimator, d.inputs.data(), size, d.working);
+        takeWorkingSamples(d, d.working.data(), d.working.size());
     }
 }
 
-void finishRobustDecoder(RobustDecoder* d)
+void RobustDecoder::finish()
 {
-    if (d->finished) return;
+    DecoderState& d = *state_;
+    if (d.finished) return;
     // The decimator's filter holds the last inputs back by its delay: silence after
     // them brings them out.
-    const std::vector<float> silence(static_cast<size_t>(d->decimator.delay) + d->decimator.factor, 0.0f);
-    feedRobustDecoder(d, silence.data(), silence.size());
-    d->finished = true;
-    track(*d);
+    const std::vector<float> silence(static_cast<size_t>(d.decimator.delay) + d.decimator.factor, 0.0f);
+    feed(silence.data(), silence.size());
+    d.finished = true;
+    track(d);
     // The signal came back but no frames followed before the end.
-    if (d->lossPending && d->backAt >= 0) endLoss(*d, d->heardTo, d->heardTo);
+    if (d.lossPending && d.backAt >= 0) endLoss(d, d.heardTo, d.heardTo);
 }
 
-const std::vector<uint8_t>& robustBytes(const RobustDecoder* d) { return d->bytes; }
+const std::vector<uint8_t>& RobustDecoder::bytes() const { return state_->bytes; }
 
-const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* d) { return d->suspects; }
+const std::vector<SuspectRange>& RobustDecoder::suspects() const { return state_->suspects; }
 
-const std::vector<SignalLoss>& robustLosses(const RobustDecoder* d) { return d->losses; }
+const std::vector<SignalLoss>& RobustDecoder::losses() const { return state_->losses; }
 
-bool robustStartsInsideData(const RobustDecoder* d) { return d->startsInside; }
+bool RobustDecoder::startsInsideData() const { return state_->startsInside; }
 
-bool robustEndsInsideData(const RobustDecoder* d) { return d->endsInside; }
-
-void destroyRobustDecoder(RobustDecoder* d) { delete d; }
+bool RobustDecoder::endsInsideData() const { return state_->endsInside; }

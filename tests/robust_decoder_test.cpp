@@ -34,18 +34,17 @@ struct Decoded {
 // Feeds `samples` in blocks of the sizes `blocks` gives in turn (all at once without).
 Decoded decode(const Floats& samples, int rate, std::vector<size_t> blocks = {})
 {
-    RobustDecoder* decoder = createRobustDecoder(rate);
+    RobustDecoder decoder(rate);
     size_t at = 0;
     for (size_t k = 0; at < samples.size(); ++k) {
         size_t size = blocks.empty() ? samples.size() : blocks[k % blocks.size()];
         if (size > samples.size() - at) size = samples.size() - at;
-        feedRobustDecoder(decoder, samples.data() + at, size);
+        decoder.feed(samples.data() + at, size);
         at += size;
     }
-    finishRobustDecoder(decoder);
-    Decoded d = {robustBytes(decoder), robustSuspects(decoder), robustLosses(decoder),
-                 robustStartsInsideData(decoder), robustEndsInsideData(decoder)};
-    destroyRobustDecoder(decoder);
+    decoder.finish();
+    Decoded d = {decoder.bytes(), decoder.suspects(), decoder.losses(), decoder.startsInsideData(),
+                 decoder.endsInsideData()};
     return d;
 }
 

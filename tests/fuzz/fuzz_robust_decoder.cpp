@@ -27,15 +27,14 @@ struct Result {
 
 Result decode(double rate, const std::vector<float>& samples, size_t block)
 {
-    RobustDecoder* decoder = createRobustDecoder(rate);
+    RobustDecoder decoder(rate);
     for (size_t at = 0; at < samples.size(); at += block) {
         size_t size = samples.size() - at < block ? samples.size() - at : block;
-        feedRobustDecoder(decoder, samples.data() + at, size);
+        decoder.feed(samples.data() + at, size);
     }
-    finishRobustDecoder(decoder);
-    Result result = {robustBytes(decoder), robustSuspects(decoder), robustLosses(decoder),
-                     robustStartsInsideData(decoder), robustEndsInsideData(decoder)};
-    destroyRobustDecoder(decoder);
+    decoder.finish();
+    Result result = {decoder.bytes(), decoder.suspects(), decoder.losses(), decoder.startsInsideData(),
+                     decoder.endsInsideData()};
     return result;
 }
 
