@@ -28,7 +28,9 @@ const int firstStopEnds = firstBitEnds + dataBits;
 const int stopCells = 3;
 const int frameCells = startCellEnds + dataBits + stopCells;
 
-const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
+// Working samples: the tracker reaches < 2100 ahead of where it stands, and < 1900
+// behind when it takes back the frames before a lock.
+const size_t ringSize = 8192;
 // Working samples whose levels enter the ring before the tracker runs: small beside
 // what the ring holds beyond the tracker's reach.
 const size_t levelsPiece = 256;
@@ -66,6 +68,9 @@ const double floorShare = 0.05;  // of the usual level: far quieter cells have l
 // recording starts. By chance random data holds four such frames elsewhere than in
 // place about once in 65536 tries.
 const int framesInData = 4;
+// Data that repeats may hold such frames at another place too: a lock inside the data
+// is taken only where frames follow longer, up to this many, than at every other place.
+const int framesCompared = 8;
 // The hunt's run of high cells before a start cell: within four frames after a lock
 // ended, the stop cells of every byte will do; otherwise more than data often holds.
 const int recentLockCells = 4 * frameCells;
@@ -512,12 +517,26 @@ bool lockAfterTone(DecoderState& d, double end)
 // Whether frames follow in the data from a start cell that ends at `end`, where the
 // signal came back after a loss (at the speed before it) or before any lock (at the
 // normal speed); if so, locks onto them.
+// How many frames in a row, up to framesCompared, follow from t0.
+int framesInRow(const DecoderState& d, double t0, double cell, double level)
+{
+    int count = 0;
+    while (count < framesCompared && framesFollow(d, t0 + frameCells * count * cell, cell, 1, level))
+        ++count;
+    return count;
+}
+
 void lockInData(DecoderState& d, double end)
 {
     const double cell = d.lossPending ? d.lostCell : d.nominalCell;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
     double level = d.energyLevel > 0 ? d.energyLevel : meanFrameEnergy(d, t0, cell);
     if (!framesFollow(d, t0, cell, framesInData, level)) return;
+    const int here = framesInRow(d, t0, cell, level);
+    for (int k = 1; k < frameCells; ++k) {
+        double other = bestFrameStart(d, t0 + (k - 0.5) * cell, t0 + (k + 0.5) * cell, cell);
+        if (framesInRow(d, other, cell, level) >= here) return;
+    }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, level);
     lockAt(d, t0, cell);
 }
@@ -554,7 +573,7 @@ void track(DecoderState& d)
             trackFrame(d);
         } else {
             reach = static_cast<double>(d.scan) +
-                    (frameCells * framesInData + 2) * longestCell * d.nominalCell + 2;
+                    (frameCells * (framesCompared + 1) + 2) * longestCell * d.nominalCell + 2;
             if (d.scan >= d.produced) return;
             if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
