@@ -14,7 +14,10 @@
 // is a byte when its start cell is low, or when its data could not be high cells of a
 // gap, or when the next frame starts where it should. Where the signal is lost, frames
 // go on being counted while one starts in place within eight frames, so a dropout
-// costs the bytes under it and never shifts the rest of the image.
+// costs the bytes under it and never shifts the rest of the image; a longer loss is
+// reported with the frames the clock would have counted through it, once frames
+// clear in every cell are found again inside the data. Framing that fails where the
+// tape sounds is a splice when frames follow from another place within half a frame.
 namespace {
 
 // A frame as the tracker reads it, from where its start cell begins: cell k ends k
