@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include "core/platform.h"
 #include "signal/memory_file.h"
@@ -228,11 +229,15 @@ std::string recordingTime(double seconds)
 
 RecordingDecoding decodeRecordingFile(const std::string& path, int channel)
 {
+    // Only a regular file is read twice: from a pipe the header would be gone.
     std::vector<uint8_t> head(promisedLengthHead);
     size_t got = 0;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        got = std::fread(head.data(), 1, head.size(), file);
-        std::fclose(file);
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        if (FILE* file = std::fopen(path.c_str(), "rb")) {
+            got = std::fread(head.data(), 1, head.size(), file);
+            std::fclose(file);
+        }
     }
     return decodeOpened([&path](SF_INFO* info) { return sf_open(path.c_str(), SFM_READ, info); },
                         promisedFrames(head.data(), got), channel);
