@@ -10,10 +10,12 @@
 #include "cli/platform.h"
 #include "cli/progress.h"
 #include "cli/robust.h"
+#include "cli/run_outputs.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
 #include "core/dispatch.h"
 #include "core/loaded_data.h"
+#include "core/output_file.h"
 #include "core/platform.h"
 #include "settings/settings.h"
 
@@ -65,13 +67,12 @@ int main(int argc, char** argv)
 
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
     findProgramDirectory();
+    explainWriteFailures = true;
     chooseSettingsFile(commandLine.settingsFile);
-    if (!loadSettings()) {
-        setDefaultSettings();
-        saveSettings();
-    }
-    const ConversionSettings fromFile = conversionSettings;
+    if (!takeSettings(commandLine.settingsFile)) return 2;
     applyRunSettings();
+    static RunOutputs outputs(commandLine.noClobber);
+    outputGuard = &outputs;
 
     int shownBeforeDrop = hostMessagesShown;
     bool anyRefused = false;
@@ -87,7 +88,5 @@ int main(int argc, char** argv)
     bool anyMessage = anyRefused || hostMessagesShown != shownBeforeDrop;
 
     releaseLoadedData();
-    conversionSettings = fromFile;
-    saveSettings();
     return anyMessage ? 1 : 0;
 }
