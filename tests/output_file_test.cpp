@@ -1,12 +1,9 @@
-// A file being written: it replaces its target only whole, keeps the target's
-// permissions, and the command line's watch over a run's outputs goes by folder, not by
-// spelling.
+// A file being written replaces its target only whole, and keeps the target's
+// permissions: a private file stays private.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "cli/run_outputs.h"
 #include "core/output_file.h"
 #include "tests/test_files.h"
 
@@ -50,20 +47,6 @@ TEST_F(ScratchTest, AReplacedFileKeepsItsPermissionsAndANewOneGetsThoseOfAnyNewF
     }
     EXPECT_EQ(readFileBytes(target), bytesOf("new"));
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"fresh.P6", "private.P6", "usual"}));
-}
-
-TEST_F(ScratchTest, AnOutputOfTheRunIsKnownByItsFolderWhateverItsSpelling)
-{
-    mkdir((folder + "out").c_str(), 0755);
-    ASSERT_EQ(symlink((folder + "out").c_str(), (folder + "link").c_str()), 0);
-    RunOutputs outputs(false);
-    outputs.written(folder + "out/GAME.P6");
-    for (const char* spelling : {"out/./GAME.P6", "link/GAME.P6", "out/../out/GAME.P6"})
-        EXPECT_FALSE(outputs.refusal(folder + spelling).empty()) << spelling;
-    // Case matters here, and an existing file only counts under --no-clobber.
-    writeFileBytes(folder + "out/GAME.p6", Bytes());
-    EXPECT_EQ(outputs.refusal(folder + "out/GAME.p6"), "");
-    EXPECT_NE(RunOutputs(true).refusal(folder + "out/GAME.p6"), "");
 }
 
 }  // namespace
