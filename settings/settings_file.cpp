@@ -99,7 +99,8 @@ bool loadSettings(bool tellProblems)
     char path[ProgramDirectorySize + sizeof FileName];
     FILE* file = std::fopen(settingsPath(path), "rb");
     if (!file)
-        return refuse(nullptr, tellProblems, "INI ファイルが見つかりません。\nデフォルトで作成します。");
+        return refuse(nullptr, tellProblems,
+                      "INI ファイルが見つかりません。\nデフォルトで作成します。");
 
     char line[LineLimit + 1];
     char message[256];
@@ -108,8 +109,9 @@ bool loadSettings(bool tellProblems)
         return refuse(file, tellProblems, "データが存在しません。\nデフォルトで作成しなおします。");
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse(file, tellProblems, "これは「Hibarion」\nの INI データではありません。\n"
-                            "デフォルトで作成しなおします。");
+        return refuse(file, tellProblems,
+                      "これは「Hibarion」\nの INI データではありません。\n"
+                      "デフォルトで作成しなおします。");
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
