@@ -1,6 +1,7 @@
 // hibarion: the conversions of one drop, for machines without the Windows window.
 // Its arguments, besides the options, are the names of one drop, handled in order
 // exactly as the window handles a drop.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "core/loaded_data.h"
 #include "core/output_file.h"
 #include "core/platform.h"
+#include "core/replace_file_posix.h"
 #include "settings/settings.h"
 
 namespace {
@@ -44,6 +46,15 @@ bool convert(const char* name)
     return true;
 }
 
+// A run stopped by the user or the system leaves no part of a file behind, then ends as
+// the signal would have ended it.
+void stopOnSignal(int signal)
+{
+    removeUnfinishedTemporary();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -68,6 +79,9 @@ int main(int argc, char** argv)
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
     findProgramDirectory();
     explainWriteFailures = true;
+    // A signal that the run was started to ignore stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        if (std::signal(signal, stopOnSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
     chooseSettingsFile(commandLine.settingsFile);
     if (!takeSettings(commandLine.settingsFile)) return 2;
     applyRunSettings();

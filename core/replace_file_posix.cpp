@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/platform.h"
+#include "core/replace_file_posix.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ namespace {
 const int temporaryNameTries = 100;
 
 unsigned temporariesMade;  // of this process, so that each name is new
+
+// The name of the last temporary created, for a signal handler: a fixed buffer, as it
+// may be read at any moment. Names too long for it are not kept.
+char lastTemporary[4096];
 
 }  // namespace
 
@@ -57,6 +62,8 @@ FILE* openReplacement(const std::string& target, std::string& temporary)
             return nullptr;
         }
         temporary = name;
+        if (name.size() < sizeof lastTemporary)
+            std::memcpy(lastTemporary, name.c_str(), name.size() + 1);
         return file;
     }
     errno = EEXIST;
@@ -72,4 +79,9 @@ bool flushToDevice(FILE* file)
 bool replaceFile(const std::string& temporary, const std::string& target)
 {
     return std::rename(temporary.c_str(), target.c_str()) == 0;
+}
+
+void removeUnfinishedTemporary()
+{
+    if (lastTemporary[0] != '\0') unlink(lastTemporary);
 }

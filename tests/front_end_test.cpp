@@ -509,6 +509,26 @@ TEST_F(FrontEnd, NoOutputReplacesOneOfTheSameRunAndNoClobberKeepsEveryExistingOn
     EXPECT_TRUE(fileExists(folder + "GAME_.wav"));
 }
 
+// Stopped midway through a long recording: the one there before stays, and no part of
+// the new one is left behind.
+TEST_F(FrontEnd, ARunStoppedMidwayLeavesNoPartOfAFile)
+{
+    writeDefaultSettings();
+    writeFileBytes(folder + "LONG.p6", Bytes(3000, 0x41));
+    const Bytes earlier(5000, 0x55);
+    writeFileBytes(folder + "LONG_.wav", earlier);
+    const std::vector<std::string> before = namesIn(folder);
+    std::string command = "cd " + shellQuoted(folder) +
+                          " && { ./hibarion --slowness=600 LONG.p6 >/dev/null 2>&1 & pid=$!;"
+                          " until ls -a | grep -q '^[.]hibarion-' || ! kill -0 $pid; do sleep 0.01; done;"
+                          " kill -TERM $pid; wait $pid; echo $? >status; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(textOf(readFileBytes(folder + "status")), "143\n");  // 128 + SIGTERM
+    std::remove((folder + "status").c_str());
+    EXPECT_EQ(readFileBytes(folder + "LONG_.wav"), earlier);
+    EXPECT_EQ(namesIn(folder), before);
+}
+
 TEST_F(FrontEnd, ASettingsFileNamedThatIsNoSettingsFileIsRefusedAndKept)
 {
     writeFileBytes(folder + "GAME.p6", Bytes(3000, 0x41));
