@@ -7,6 +7,7 @@
 #include "cli/image_file.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "signal/program_structure.h"
@@ -109,8 +110,9 @@ void decodeRobustly(const char* name, int channel)
     addStructureSuspects(structure, decoding.byteSeconds, decoding.suspects);
 
     std::string image = robustImageNameFor(name);
-    if (!writeImageFile(image, decoding.bytes)) {
-        showMessage(nullptr, "%s は書き込めません", image.c_str());
+    std::string failure = writeImageFile(image, decoding.bytes);
+    if (!failure.empty()) {
+        showWriteFailure(nullptr, "%s は書き込めません", image.c_str(), failure);
         return;
     }
     for (const StructureFinding& finding : structure)

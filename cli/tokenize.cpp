@@ -53,7 +53,8 @@ bool tokenizeFile(const char* textPath, const char* givenName)
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
-    if (!writeImageFile(imagePath, image)) return refuse(imagePath.c_str(), "cannot be written");
+    std::string failure = writeImageFile(imagePath, image);
+    if (!failure.empty()) return refuse(imagePath.c_str(), "cannot be written: " + failure);
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
     return true;
 }

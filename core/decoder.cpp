@@ -2,12 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "core/loaded_data.h"
 #include "core/decision_estimate.h"
 #include "core/lanes.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "settings/settings.h"
 
@@ -57,10 +57,10 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     }
 
     std::string outputName = tapeImageNameFor(recordingPath);
-    FILE* output = std::fopen(outputName.c_str(), "wb");
-    if (!output) {
+    OutputFile output(outputName, OutputKind::Conversion);
+    if (!output.isOpen()) {
         showArrowCursor();
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), output.failure());
         return 0;
     }
 
@@ -138,7 +138,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
             }
 
             if (bitMask == 0) {
-                std::fputc(byteValue, output);
+                output.put(byteValue);
                 ++bytesWritten;
                 bitMask = 1;
                 byteValue = 0;
@@ -148,11 +148,10 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
         }
     }
 
-    bool failed = std::ferror(output) != 0;
-    failed = std::fclose(output) != 0 || failed;
+    bool written = output.commit();
     showArrowCursor();
-    if (failed) {
-        showMessage(window, "%s は書き込めません", outputName.c_str());
+    if (!written) {
+        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), output.failure());
         return 0;
     }
     reportFileWritten(recordingPath, outputName.c_str(), bytesWritten, "bytes");

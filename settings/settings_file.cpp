@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/output_file.h"
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/number_text.h"
@@ -86,29 +87,31 @@ static int readLine(FILE* file, char (&line)[LineLimit + 1])
     return count;
 }
 
-static bool refuse(FILE* file, const char* message)
+static bool refuse(FILE* file, bool tell, const char* message)
 {
     if (file) std::fclose(file);
-    showMessage(nullptr, message, nullptr);
+    if (tell) showMessage(nullptr, message, nullptr);
     return false;
 }
 
-bool loadSettings()
+bool loadSettings(bool tellProblems)
 {
     char path[ProgramDirectorySize + sizeof FileName];
     FILE* file = std::fopen(settingsPath(path), "rb");
     if (!file)
-        return refuse(nullptr, "INI ファイルが見つかりません。\nデフォルトで作成します。");
+        return refuse(nullptr, tellProblems,
+                      "INI ファイルが見つかりません。\nデフォルトで作成します。");
 
     char line[LineLimit + 1];
     char message[256];
     int length = readLine(file, line);
     if (length == 0)
-        return refuse(file, "データが存在しません。\nデフォルトで作成しなおします。");
+        return refuse(file, tellProblems, "データが存在しません。\nデフォルトで作成しなおします。");
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse(file, "これは「Hibarion」\nの INI データではありません。\n"
-                            "デフォルトで作成しなおします。");
+        return refuse(file, tellProblems,
+                      "これは「Hibarion」\nの INI データではありません。\n"
+                      "デフォルトで作成しなおします。");
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
@@ -116,7 +119,7 @@ bool loadSettings()
         if (length == 0) {
             std::snprintf(message, sizeof message,
                           "%d 行目が存在しません。\nデフォルトで作成しなおします。", lineNumber);
-            return refuse(file, message);
+            return refuse(file, tellProblems, message);
         }
         // The value ends at the first line feed, then at the first carriage return.
         const void* cut = std::memchr(line, '\n', length);
@@ -131,7 +134,7 @@ bool loadSettings()
             std::snprintf(message, sizeof message,
                           "%d 行目が %s の項目でありません。\nデフォルトで作成しなおします。",
                           lineNumber, key);
-            return refuse(file, message);
+            return refuse(file, tellProblems, message);
         }
         if (k < SettingCount - 1)
             *RealSettings[k].value = parseReal(line + keyLength);
@@ -144,12 +147,12 @@ bool loadSettings()
         if (length == 0) {
             std::snprintf(message, sizeof message,
                           "%d 行目がありません。\nデフォルトで作成します。", r + 7);
-            return refuse(file, message);
+            return refuse(file, tellProblems, message);
         }
         if (length < RowSize) {
             std::snprintf(message, sizeof message,
                           "Kawasemi の %d 行目が不正です。\nデフォルトで作成します。", r + 1);
-            return refuse(file, message);
+            return refuse(file, tellProblems, message);
         }
         std::memcpy(CharacterTable + r * RowSize, line, RowSize);
     }
@@ -160,10 +163,15 @@ bool loadSettings()
 bool saveSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    // Binary, with CR LF written out, so the file is the same bytes on every platform.
-    FILE* file = std::fopen(settingsPath(path), "wb");
-    if (!file) return refuse(nullptr, CannotWrite);
+    const char* target = settingsPath(path);
+    OutputFile output(target, OutputKind::Settings);
+    FILE* file = output.stream();
+    if (!file) {
+        showWriteFailure(nullptr, CannotWrite, target, output.failure());
+        return false;
+    }
 
+    // Binary, with CR LF written out, so the file is the same bytes on every platform.
     char value[RealTextSize];
     std::fputs(Section, file);
     std::fputs("\r\n", file);
@@ -187,9 +195,10 @@ bool saveSettings()
     }
 
     // A full disk or a failing device shows up in the error flag or when the buffer is
-    // flushed on closing; either means the file on disk is not the settings.
-    bool failed = std::ferror(file) != 0;
-    failed = std::fclose(file) != 0 || failed;
-    if (failed) return refuse(nullptr, CannotWrite);
+    // flushed; either way the file in place stays as it was.
+    if (!output.commit()) {
+        showWriteFailure(nullptr, CannotWrite, target, output.failure());
+        return false;
+    }
     return true;
 }
