@@ -1,0 +1,120 @@
+// Recordings as samples for the robust decoder. WAV files are read here as libsndfile
+// reads them for the command-line program, so that both hand the decoder the same
+// floats; any other file the browser decodes, at the file's own rate where it can tell.
+
+// Chromium's range of sample rates for an audio context.
+const lowestContextRate = 3000;
+const highestContextRate = 768000;
+const waveFormatPcm = 1;
+const waveFormatFloat = 3;
+const waveFormatExtensible = 0xFFFE;
+
+function tag(view, at) {
+  return String.fromCharCode(view.getUint8(at), view.getUint8(at + 1), view.getUint8(at + 2), view.getUint8(at + 3));
+}
+
+// The chunks of a RIFF WAVE file: { fmt, data } as { at, size }, or null.
+function waveChunks(view) {
+  if (view.byteLength < 12 || tag(view, 0) !== 'RIFF' || tag(view, 8) !== 'WAVE') return null;
+  const chunks = {};
+  for (let at = 12; at + 8 <= view.byteLength;) {
+    const size = view.getUint32(at + 4, true);
+    const name = tag(view, at).trim();
+    chunks[name] = { at: at + 8, size: Math.min(size, view.byteLength - at - 8) };
+    if (name === 'data') break;
+    at += 8 + size + (size & 1);
+  }
+  return chunks.fmt && chunks.data && chunks.fmt.size >= 16 ? chunks : null;
+}
+
+// One sample as a float, as libsndfile normalises it: integers scaled by a power of two.
+function sampleReader(view, format, bits) {
+  if (format === waveFormatFloat && bits === 32) return (at) => view.getFloat32(at, true);
+  if (format === waveFormatFloat && bits === 64) return (at) => Math.fround(view.getFloat64(at, true));
+  if (format !== waveFormatPcm) return null;
+  switch (bits) {
+    case 8: return (at) => (view.getUint8(at) - 128) / 0x80;
+    case 16: return (at) => view.getInt16(at, true) / 0x8000;
+    case 24: return (at) => ((view.getUint8(at) | view.getUint8(at + 1) << 8 | view.getInt8(at + 2) << 16)) / 0x800000;
+    case 32: return (at) => Math.fround(view.getInt32(at, true)) / 0x80000000;
+    default: return null;
+  }
+}
+
+// A PCM or float WAV file as { sampleRate, channels }, or null for any other file.
+function readWave(buffer) {
+  const view = new DataView(buffer);
+  const chunks = waveChunks(view);
+  if (!chunks) return null;
+  const fmt = chunks.fmt.at;
+  let format = view.getUint16(fmt, true);
+  const channelCount = view.getUint16(fmt + 2, true);
+  const sampleRate = view.getUint32(fmt + 4, true);
+  const blockAlign = view.getUint16(fmt + 12, true);
+  const bits = view.getUint16(fmt + 14, true);
+  if (format === waveFormatExtensible && chunks.fmt.size >= 40) format = view.getUint16(fmt + 24, true);
+  const read = sampleReader(view, format, bits);
+  const bytesPerSample = Math.ceil(bits / 8);
+  if (!read || channelCount === 0 || blockAlign < channelCount * bytesPerSample) return null;
+  const frames = Math.floor(chunks.data.size / blockAlign);
+  const channels = [];
+  for (let c = 0; c < channelCount; ++c) {
+    const samples = new Float32Array(frames);
+    for (let f = 0, at = chunks.data.at + c * bytesPerSample; f < frames; ++f, at += blockAlign) samples[f] = read(at);
+    channels.push(samples);
+  }
+  return { sampleRate, channels };
+}
+
+// The sample rate a FLAC file's stream information gives, or null.
+function flacRate(view) {
+  if (view.byteLength < 21 || tag(view, 0) !== 'fLaC') return null;
+  return view.getUint8(18) << 12 | view.getUint8(19) << 4 | view.getUint8(20) >> 4;
+}
+
+// Samples of any recording file: { sampleRate, channels: [Float32Array, ...] }.
+export async function readRecording(buffer) {
+  const wave = readWave(buffer);
+  if (wave) return wave;
+  const rate = flacRate(new DataView(buffer));
+  const usable = rate && rate >= lowestContextRate && rate <= highestContextRate;
+  const context = new OfflineAudioContext(1, 1, usable ? rate : 44100);
+  const audio = await context.decodeAudioData(buffer.slice(0));
+  const channels = [];
+  for (let c = 0; c < audio.numberOfChannels; ++c) channels.push(audio.getChannelData(c));
+  return { sampleRate: audio.sampleRate, channels };
+}
+
+// The smallest and largest sample of each run of `run` samples: the picture's outline.
+export class Outline {
+  constructor(sampleRate, run = 256) {
+    this.sampleRate = sampleRate;
+    this.run = run;
+    this.lows = [];
+    this.highs = [];
+    this.left = 0;
+  }
+
+  add(samples) {
+    for (const value of samples) {
+      if (this.left === 0) {
+        this.lows.push(value);
+        this.highs.push(value);
+        this.left = this.run;
+      }
+      const k = this.lows.length - 1;
+      if (value < this.lows[k]) this.lows[k] = value;
+      if (value > this.highs[k]) this.highs[k] = value;
+      --this.left;
+    }
+  }
+
+  get seconds() { return this.lows.length * this.run / this.sampleRate; }
+}
+
+// The peak of `samples` in dBFS.
+export function peakDecibels(samples) {
+  let most = 0;
+  for (const value of samples) most = Math.max(most, Math.abs(value));
+  return most > 0 ? 20 * Math.log10(most) : -Infinity;
+}
