@@ -264,6 +264,7 @@ function showLevel() {
   const count = take.decoder.byteCount;
   $('record-bytes').textContent = say('bytesSoFar', count);
   $('record').dataset.capturedSeconds = String(take.samples / take.sampleRate);
+  drawTape($('record-tape'), take.outline, [], tip);
   if (!take.name && count >= nameOffset + nameLength) {
     take.name = nameOnTape(take.decoder.bytesSoFar());
     if (!$('record-name').value) $('record-name').placeholder = take.name;
@@ -289,6 +290,7 @@ async function startRecording() {
       for (const value of samples) take.windowPeak = Math.max(take.windowPeak, Math.abs(value));
     });
     take.timer = setInterval(showLevel, levelInterval);
+    $('record-tape').hidden = false;
     $('record-stop').disabled = false;
   } catch (error) {
     take = null;
@@ -302,6 +304,7 @@ async function stopRecording() {
   $('record-stop').disabled = true;
   clearInterval(take.timer);
   await take.capture.stop();
+  $('record-tape').hidden = true;
   const place = $('record-result');
   place.replaceChildren();
   if (take.decoder) {

@@ -57,10 +57,21 @@ function readWave(buffer) {
   const bytesPerSample = Math.ceil(bits / 8);
   if (!read || channelCount === 0 || blockAlign < channelCount * bytesPerSample) return null;
   const frames = Math.floor(chunks.data.size / blockAlign);
+  const start = chunks.data.at;
   const channels = [];
   for (let c = 0; c < channelCount; ++c) {
     const samples = new Float32Array(frames);
-    for (let f = 0, at = chunks.data.at + c * bytesPerSample; f < frames; ++f, at += blockAlign) samples[f] = read(at);
+    if (format === waveFormatPcm && bits === 8) {
+      // The two common layouts straight from typed arrays, the same values, far faster.
+      const bytes = new Uint8Array(buffer, start, frames * blockAlign);
+      for (let f = 0, at = c; f < frames; ++f, at += blockAlign) samples[f] = (bytes[at] - 128) / 0x80;
+    } else if (format === waveFormatPcm && bits === 16 && start % 2 === 0 && blockAlign % 2 === 0) {
+      const words = new Int16Array(buffer, start, frames * blockAlign / 2);
+      const stride = blockAlign / 2;
+      for (let f = 0, at = c; f < frames; ++f, at += stride) samples[f] = words[at] / 0x8000;
+    } else {
+      for (let f = 0, at = start + c * bytesPerSample; f < frames; ++f, at += blockAlign) samples[f] = read(at);
+    }
     channels.push(samples);
   }
   return { sampleRate, channels };
@@ -96,16 +107,23 @@ export class Outline {
   }
 
   add(samples) {
-    for (const value of samples) {
+    for (let k = 0; k < samples.length;) {
       if (this.left === 0) {
-        this.lows.push(value);
-        this.highs.push(value);
+        this.lows.push(samples[k]);
+        this.highs.push(samples[k]);
         this.left = this.run;
       }
-      const k = this.lows.length - 1;
-      if (value < this.lows[k]) this.lows[k] = value;
-      if (value > this.highs[k]) this.highs[k] = value;
-      --this.left;
+      const last = this.lows.length - 1;
+      let low = this.lows[last], high = this.highs[last];
+      const end = Math.min(samples.length, k + this.left);
+      this.left -= end - k;
+      for (; k < end; ++k) {
+        const value = samples[k];
+        if (value < low) low = value;
+        if (value > high) high = value;
+      }
+      this.lows[last] = low;
+      this.highs[last] = high;
     }
   }
 

@@ -21,13 +21,11 @@ const texts = {
     channel: (c, n) => `, channel ${c} of ${n}`,
     noSignal: 'no tape signal found',
     notRead: 'cannot be read as a recording',
-    duration: (s) => `${s} long`,
     tooLow: 'level too low', clipping: 'clipping', levelOk: 'level fine',
     bytesSoFar: (n) => `${n} bytes decoded`,
     noMicrophone: (e) => `no recording possible: ${e}`,
     mark: (m) => `${m.bytes} at ${m.time} (${m.reason})`,
     byteWord: (first, last) => first === last ? `byte ${first}` : `bytes ${first}-${last}`,
-    tokenizeProblem: (p) => p,
   },
   ja: {
     tagline: '8 ビットパソコンのカセットテープ：録音、テープイメージ（.p6）、BASIC リストをこのページの中で変換します。',
@@ -49,13 +47,11 @@ const texts = {
     channel: (c, n) => `、チャンネル ${c}/${n}`,
     noSignal: 'テープの信号が見つかりません',
     notRead: '録音として読めません',
-    duration: (s) => `長さ ${s}`,
     tooLow: 'レベルが低すぎます', clipping: '音割れ', levelOk: 'レベル良好',
     bytesSoFar: (n) => `${n} バイト解読`,
     noMicrophone: (e) => `録音できません：${e}`,
     mark: (m) => `${m.bytes}、${m.time}（${m.reason}）`,
     byteWord: (first, last) => first === last ? `バイト ${first}` : `バイト ${first}-${last}`,
-    tokenizeProblem: (p) => p,
   },
 };
 
@@ -73,8 +69,6 @@ export function defaultLanguage() {
   if (saved) return saved;
   return (navigator.languages || [navigator.language]).some((l) => l.startsWith('ja')) ? 'ja' : 'en';
 }
-
-export function currentLanguage() { return language; }
 
 // The text `key`, or its function applied to `args`.
 export function say(key, ...args) {

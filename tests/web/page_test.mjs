@@ -105,6 +105,11 @@ try {
   }, values);
   const reload = async () => { await page.reload(); await page.waitForSelector('body[data-ready]'); };
 
+  await page.select('#language', 'ja');
+  const japanese = await page.$eval('#record-start', (button) => button.textContent);
+  await page.select('#language', 'en');
+  check('in Japanese the record button reads 録音', japanese === '録音', japanese);
+
   let got = await give(programText);
   sameBytes('a plain BASIC text gives the image --tokenize writes', got['prog.p6'], image);
 
@@ -147,8 +152,10 @@ try {
   const captured = (seconds) => page.waitForFunction(
     (s) => Number(document.getElementById('record').dataset.capturedSeconds || 0) > s, { timeout: 120000 }, seconds);
   await page.click('#record-start');
-  await captured(tapeEnds - 2);
-  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-page-recording.png') });
+  await captured(tapeEnds - 0.5);
+  const arrived = await page.$eval('#record-bytes', (line) => line.textContent);
+  check('bytes are decoded as they arrive', /^[1-9]/.test(arrived), arrived);
+  if (screenshots) await (await page.$('#record')).screenshot({ path: path.join(screenshots, 'web-page-recording.png') });
   await captured(tapeEnds + 1);
   await page.click('#record-stop');
   await page.waitForSelector('#record-result a[download]');
