@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/settings.h"
+#include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
 #include "signal/tape_band.h"
 #include "tokenizer/tokenizer.h"
@@ -84,6 +85,10 @@ EMSCRIPTEN_KEEPALIVE int finishMeter(TapeBandMeter* meter)
     delete meter;
     return best;
 }
+
+// The rates the robust decoder takes, as the command line refuses others.
+EMSCRIPTEN_KEEPALIVE int lowestRate() { return lowestRecordingRate; }
+EMSCRIPTEN_KEEPALIVE int highestRate() { return highestRecordingRate; }
 
 EMSCRIPTEN_KEEPALIVE RobustDecoder* startDecoder(double sampleRate)
 {

@@ -118,6 +118,14 @@ export class Conversions {
   // A stream of samples through the robust decoder.
   startDecoder(sampleRate) { return new StreamDecoder(this, sampleRate); }
 
+  // Why the decoder refuses recordings at `sampleRate`, as the command line says it; null
+  // when it takes them.
+  rateProblem(sampleRate) {
+    const [lowest, highest] = [this.module._lowestRate(), this.module._highestRate()];
+    return sampleRate >= lowest && sampleRate <= highest ? null
+      : `its sample rate ${sampleRate} lies outside ${lowest} to ${highest}`;
+  }
+
   // Whole channels, the best one decoded: { bytes, suspects, channel }.
   decodeChannels(channels, sampleRate) {
     const channel = channels.length > 1 ? this.bestChannel(channels, sampleRate) : 0;

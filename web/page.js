@@ -196,6 +196,12 @@ async function decodeRobustly(card, name, buffer) {
     addMessages(card, [`${name}: ${say('notRead')}`]);
     return;
   }
+  card.dataset.sampleRate = String(recording.sampleRate);
+  const refused = conversions.rateProblem(recording.sampleRate);
+  if (refused) {
+    addMessages(card, [`${name}: ${refused}`]);
+    return;
+  }
   // How long the file took to become samples and the samples bytes, for the benchmark.
   const decoding = performance.now();
   card.dataset.readMilliseconds = String(decoding - reading);

@@ -83,11 +83,40 @@ function flacRate(view) {
   return view.getUint8(18) << 12 | view.getUint8(19) << 4 | view.getUint8(20) >> 4;
 }
 
-// Samples of any recording file: { sampleRate, channels: [Float32Array, ...] }.
+// The sample rate of an Ogg file's first stream: Vorbis says it, Opus always decodes at
+// 48000 Hz; null for anything else.
+function oggRate(view) {
+  if (view.byteLength < 28 || tag(view, 0) !== 'OggS') return null;
+  const packet = 27 + view.getUint8(26);
+  if (view.byteLength < packet + 16) return null;
+  if (view.getUint8(packet) === 1 && tag(view, packet + 1) === 'vorb') return view.getUint32(packet + 12, true);
+  return tag(view, packet) === 'Opus' ? 48000 : null;
+}
+
+// The sample rate of an MP3 file's first frame, after any ID3v2 tag; null when the file
+// does not start so.
+function mp3Rate(view) {
+  let at = 0;
+  if (view.byteLength >= 10 && tag(view, 0).startsWith('ID3')) {
+    let size = 0;
+    for (let k = 6; k < 10; ++k) size = size << 7 | (view.getUint8(k) & 0x7F);
+    at = 10 + size + (view.getUint8(5) & 0x10 ? 10 : 0);
+  }
+  if (view.byteLength < at + 3 || view.getUint8(at) !== 0xFF || (view.getUint8(at + 1) & 0xE0) !== 0xE0) return null;
+  const version = view.getUint8(at + 1) >> 3 & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+  const index = view.getUint8(at + 2) >> 2 & 3;
+  if (version === 1 || index === 3) return null;
+  return [44100, 48000, 32000][index] / (version === 3 ? 1 : version === 2 ? 2 : 4);
+}
+
+// Samples of any recording file: { sampleRate, channels: [Float32Array, ...] }. The
+// browser resamples what it decodes to the rate it is given: the file's own where it is
+// known and the browser takes it.
 export async function readRecording(buffer) {
   const wave = readWave(buffer);
   if (wave) return wave;
-  const rate = flacRate(new DataView(buffer));
+  const view = new DataView(buffer);
+  const rate = flacRate(view) || oggRate(view) || mp3Rate(view);
   const usable = rate && rate >= lowestContextRate && rate <= highestContextRate;
   const context = new OfflineAudioContext(1, 1, usable ? rate : 44100);
   const audio = await context.decodeAudioData(buffer.slice(0));

@@ -79,6 +79,18 @@ const takeFile = path.join(scratch, 'take.wav');
 fs.writeFileSync(takeFile, wave16(2, 44100, stereo));
 const robust = cli('robust', takeFile, '--robust');
 
+// The tape at 48 kHz, as FLAC (lossless) and as Ogg Vorbis.
+const atRate = cli('at48k', imageFile, '--rate', '48000', '--no-listing');
+const tape48k = Array.from(read(atRate, 'prog_.wav').subarray(44), (u) => (u - 128) * 256);
+const wave48k = path.join(scratch, 'tape48k.wav');
+fs.writeFileSync(wave48k, wave16(1, 48000, tape48k));
+const encodings = {};
+for (const ending of ['flac', 'ogg']) {
+  encodings[ending] = path.join(scratch, `tape48k.${ending}`);
+  execFileSync('python3', [path.join(path.dirname(process.argv[1]), 'encode_sound.py'), wave48k, encodings[ending]]);
+}
+const flacDecoded = cli('flac', encodings.flac, '--robust');
+
 // The machine's SAVE as the fake microphone plays it, in a loop: silence around the tape,
 // three seconds before it for the time the page takes to start listening.
 const second = new Array(44100).fill(0);
@@ -89,9 +101,9 @@ const tapeEnds = (3 * second.length + tape.length) / 44100;
 // The page ---------------------------------------------------------------------------
 
 const server = await serve(pageFolder);
-const browser = await launch(microphone);
+const problems = [];
+const browser = await launch();
 try {
-  const problems = [];
   const page = await openPage(browser, server.origin, problems);
   const newest = '#results > .result:first-child';
   const give = async (file) => { await offer(page, file); return links(page, newest); };
@@ -145,29 +157,62 @@ try {
   check('the decode left a picture of the recording', await page.$(`${newest} canvas.tape`) !== null);
   if (screenshots) await (await page.$(newest)).screenshot({ path: path.join(screenshots, 'web-page-decode.png') });
 
+  got = await give(encodings.flac);
+  sameBytes('a FLAC recording decodes robustly to the image --robust writes', got['tape48k.P6'],
+            read(flacDecoded, 'tape48k.P6'));
+  const rate = await page.$eval(newest, (card) => card.dataset.sampleRate);
+  check('a FLAC recording is decoded at its own rate', rate === '48000', rate);
+  got = await give(encodings.ogg);
+  sameBytes('an Ogg Vorbis recording decodes robustly to the image played', got['tape48k.P6'], image);
+
   await page.click('input[name=path][value=exact]');
   got = await give(path.join(encoded, 'prog_.wav'));
   sameBytes('an 8-bit mono WAV on the exact path gives the image the program decodes', got['prog_.P6'], image);
 
-  const captured = (seconds) => page.waitForFunction(
-    (s) => Number(document.getElementById('record').dataset.capturedSeconds || 0) > s, { timeout: 120000 }, seconds);
-  await page.click('#record-start');
-  await captured(tapeEnds - 0.5);
-  const arrived = await page.$eval('#record-bytes', (line) => line.textContent);
-  check('bytes are decoded as they arrive', /^[1-9]/.test(arrived), arrived);
-  if (screenshots) await (await page.$('#record')).screenshot({ path: path.join(screenshots, 'web-page-recording.png') });
-  await captured(tapeEnds + 1);
-  await page.click('#record-stop');
-  await page.waitForSelector('#record-result a[download]');
-  got = await links(page, '#record-result');
-  check('a take through the microphone is offered by its name on tape', got['PROG.P6'] !== undefined,
-        Object.keys(got).join());
-  sameBytes('a take through the microphone decodes to the image played', got['PROG.P6'], image);
+} finally {
+  await browser.close();
+}
+
+// One take of the fake microphone's file in a browser of its own, which plays the file
+// from its start: the files offered, and the bytes counted just before the tape ends.
+async function liveTake(screenshot) {
+  const live = await launch(microphone);
+  try {
+    const page = await openPage(live, server.origin, problems);
+    const captured = (seconds) => page.waitForFunction(
+      (s) => Number(document.getElementById('record').dataset.capturedSeconds || 0) > s, { timeout: 120000 }, seconds);
+    await page.click('#record-start');
+    await captured(tapeEnds - 0.5);
+    const arrived = await page.$eval('#record-bytes', (line) => line.textContent);
+    if (screenshot) await (await page.$('#record')).screenshot({ path: path.join(screenshots, 'web-page-recording.png') });
+    await captured(tapeEnds + 1);
+    await page.click('#record-stop');
+    await page.waitForSelector('#record-result .result');
+    const report = await page.$eval('#record-result', (place) => place.innerText.split('\n').slice(0, 3).join(' '));
+    return { got: await links(page, '#record-result'), arrived, report };
+  } finally {
+    await live.close();
+  }
+}
+
+try {
+  // Chromium's capture drops samples when the machine is starved of time, as a shared test
+  // machine may be; a take that lost some is told and taken again, up to three times.
+  let take;
+  for (let attempt = 1; attempt <= 3; ++attempt) {
+    take = await liveTake(screenshots && attempt === 1);
+    const exact = take.got['PROG.P6'] && Buffer.compare(take.got['PROG.P6'], image) === 0;
+    if (exact) break;
+    console.log(`note: take ${attempt} was not exact (${take.report})`);
+  }
+  check('bytes are decoded as they arrive', /^[1-9]/.test(take.arrived), take.arrived);
+  check('a take through the microphone is offered by its name on tape', take.got['PROG.P6'] !== undefined,
+        Object.keys(take.got).join());
+  sameBytes('a take through the microphone decodes to the image played', take.got['PROG.P6'], image);
 
   for (const problem of problems) check('no console error, no request outside the page', false, problem);
   if (!problems.length) check('no console error, no request outside the page', true);
 } finally {
-  await browser.close();
   server.stop();
 }
 console.log(failures ? `${failures} checks failed` : 'all checks passed');
