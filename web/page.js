@@ -6,13 +6,16 @@ import { drawTape, recordingTime } from './picture.js';
 import { Outline, peakDecibels, readRecording } from './recording.js';
 import { chooseLanguage, defaultLanguage, say } from './texts.js';
 
-const defaultSettings = { firstToneSeconds: 2.0, inputRatio: 1.32, outputRatio: 1.32, slow: false, basicListing: true };
+const defaultSettings = {
+  firstToneSeconds: 2.0, inputRatio: 1.32, outputRatio: 1.32, slow: false, basicListing: true,
+};
 const slowness = 16.0;         // the dialog's slow output: bit cells 16 times as long
 const tooLowDecibels = -30;    // below this peak the decoder starts to lose bytes in noise
 const clippingDecibels = -0.1; // at full scale the tones' shape is lost
 const levelInterval = 200;     // milliseconds between updates of the live level
 const nameOffset = 10;         // the name on tape: 6 bytes after the header's ten
 const nameLength = 6;
+const characterTableSize = 512;  // 256 entries of two bytes
 
 const $ = (id) => document.getElementById(id);
 const conversions = await Conversions.load();
@@ -32,8 +35,11 @@ let settings = storedSettings();
 
 function applySettings() {
   conversions.setSettings({ ...settings, outputSlowness: settings.slow ? slowness : 1.0 });
-  if (settings.characterTable) {
-    conversions.characterTable = Uint8Array.from(atob(settings.characterTable), (c) => c.charCodeAt(0));
+  try {
+    const table = Uint8Array.from(atob(settings.characterTable || ''), (c) => c.charCodeAt(0));
+    if (table.length === characterTableSize) conversions.characterTable = table;
+  } catch {
+    delete settings.characterTable;  // not what this page stored: the table stays as it is
   }
 }
 
@@ -167,7 +173,8 @@ function imageNameFor(name) {
 
 function report(imageName, result, extra) {
   const suspect = result.suspects.reduce((sum, s) => sum + s.lastByte - s.firstByte + 1, 0);
-  return `${imageName} (${say('report', { bytes: result.bytes.length, suspect, peak: `${extra.peak.toFixed(1)} dBFS`, channelText: extra.channelText })})`;
+  const peak = `${extra.peak.toFixed(1)} dBFS`;
+  return `${imageName} (${say('report', { bytes: result.bytes.length, suspect, peak, channelText: extra.channelText })})`;
 }
 
 function suspectLines(result) {

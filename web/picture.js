@@ -8,8 +8,9 @@ const markReach = 4;  // pixels from a mark within which pointing finds it
 // Rounded to hundredths first, so that 59.999 s is 1:00.00 and never 0:60.00.
 export function recordingTime(seconds) {
   const total = Math.max(0, Math.floor(seconds * 100 + 0.5)) || 0;
+  const twoDigits = (n) => String(n).padStart(2, '0');
   const rest = total % 6000;
-  return `${Math.floor(total / 6000)}:${String(Math.floor(rest / 100)).padStart(2, '0')}.${String(rest % 100).padStart(2, '0')}`;
+  return `${Math.floor(total / 6000)}:${twoDigits(Math.floor(rest / 100))}.${twoDigits(rest % 100)}`;
 }
 
 export function drawTape(canvas, outline, suspects, tip) {

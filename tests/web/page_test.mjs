@@ -184,7 +184,8 @@ async function liveTake(screenshot) {
     await page.click('#record-start');
     await captured(tapeEnds - 0.5);
     const arrived = await page.$eval('#record-bytes', (line) => line.textContent);
-    if (screenshot) await (await page.$('#record')).screenshot({ path: path.join(screenshots, 'web-page-recording.png') });
+    const shot = path.join(screenshots || '', 'web-page-recording.png');
+    if (screenshot) await (await page.$('#record')).screenshot({ path: shot });
     await captured(tapeEnds + 1);
     await page.click('#record-stop');
     await page.waitForSelector('#record-result .result');
