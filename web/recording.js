@@ -162,6 +162,9 @@ export class Outline {
 // The peak of `samples` in dBFS.
 export function peakDecibels(samples) {
   let most = 0;
-  for (const value of samples) most = Math.max(most, Math.abs(value));
+  for (let k = 0; k < samples.length; ++k) {
+    const magnitude = Math.abs(samples[k]);
+    if (magnitude > most) most = magnitude;
+  }
   return most > 0 ? 20 * Math.log10(most) : -Infinity;
 }

@@ -135,6 +135,17 @@ try {
   sameBytes('the listing shown, made into a tape image again, is the image --tokenize makes of it',
             got['prog.p6'], read(relisted, 'prog.p6'));
 
+  const before = await page.$$eval('.result.done', (cards) => cards.length);
+  await page.evaluate((base64) => {
+    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const dropped = new DataTransfer();
+    dropped.items.add(new File([bytes], 'dropped.p6'));
+    document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: dropped, bubbles: true, cancelable: true }));
+  }, image.toString('base64'));
+  await page.waitForFunction((n) => document.querySelectorAll('.result.done').length > n, {}, before);
+  got = await links(page, newest);
+  sameBytes('a tape image dropped on the page gives the same recording', got['dropped_.wav'], read(encoded, 'prog_.wav'));
+
   await setSettings({ slow: true, outputRatio: '1.5', basicListing: false });
   got = await give(imageFile);
   sameBytes('the settings slow and output ratio reach the recording', got['prog_.wav'], read(slow, 'prog_.wav'));
