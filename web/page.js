@@ -3,7 +3,7 @@
 import { Capture } from './capture.js';
 import { Conversions, fromCp932 } from './conversions.js';
 import { drawTape, recordingTime } from './picture.js';
-import { Outline, peakDecibels, readRecording } from './recording.js';
+import { Outline, SpeedMeter, peakDecibels, readRecording } from './recording.js';
 import { chooseLanguage, defaultLanguage, say } from './texts.js';
 
 const defaultSettings = {
@@ -183,13 +183,14 @@ function suspectLines(result) {
 }
 
 function showDecoding(card, imageName, result, outline, extra) {
+  const speed = extra.speed === null ? '' : say('speed', extra.speed);
   if (!result.bytes.length) {
     addMessages(card, [say('noSignal')]);
   } else {
-    element('p', { className: 'report', textContent: report(imageName, result, extra) }, card);
+    element('p', { className: 'report', textContent: `${report(imageName, result, extra)} ${speed}` }, card);
     addLink(element('p', {}, card), imageName, result.bytes);
   }
-  drawTape(element('canvas', { className: 'tape' }, card), outline, result.suspects, tip);
+  drawTape(element('canvas', { className: 'tape' }, card), outline, result.suspects, tip, speed);
   addMessages(card, suspectLines(result));
   if (result.bytes.length) showTapeImage(card, imageName, result.bytes);
 }
@@ -217,9 +218,12 @@ async function decodeRobustly(card, name, buffer) {
   const samples = recording.channels[result.channel];
   const outline = new Outline(recording.sampleRate);
   outline.add(samples);
+  const speedMeter = new SpeedMeter(recording.sampleRate);
+  speedMeter.add(samples);
   const count = recording.channels.length;
   showDecoding(card, imageNameFor(name), result, outline, {
-    peak: peakDecibels(samples), channelText: count > 1 ? say('channel', result.channel + 1, count) : '',
+    peak: peakDecibels(samples), speed: speedMeter.speed,
+    channelText: count > 1 ? say('channel', result.channel + 1, count) : '',
   });
 }
 
@@ -277,7 +281,8 @@ function showLevel() {
   const count = take.decoder.byteCount;
   $('record-bytes').textContent = say('bytesSoFar', count);
   $('record').dataset.capturedSeconds = String(take.samples / take.sampleRate);
-  drawTape($('record-tape'), take.outline, [], tip);
+  const speed = take.speedMeter.speed;
+  drawTape($('record-tape'), take.outline, [], tip, speed === null ? '' : say('speed', speed));
   if (!take.name && count >= nameOffset + nameLength) {
     take.name = nameOnTape(take.decoder.bytesSoFar());
     if (!$('record-name').value) $('record-name').placeholder = take.name;
@@ -296,9 +301,11 @@ async function startRecording() {
         take.sampleRate = sampleRate;
         take.decoder = conversions.startDecoder(sampleRate);
         take.outline = new Outline(sampleRate);
+        take.speedMeter = new SpeedMeter(sampleRate);
       }
       take.decoder.feed(samples);
       take.outline.add(samples);
+      take.speedMeter.add(samples);
       take.samples += samples.length;
       for (const value of samples) take.windowPeak = Math.max(take.windowPeak, Math.abs(value));
     });
@@ -324,8 +331,9 @@ async function stopRecording() {
     const result = take.decoder.finish();
     const peak = Math.max(take.peak, take.windowPeak);
     const name = `${$('record-name').value || nameOnTape(result.bytes) || 'TAPE'}.P6`;
-    showDecoding(addCard(name, place), name, result, take.outline,
-                 { peak: peak > 0 ? 20 * Math.log10(peak) : -Infinity, channelText: '' });
+    showDecoding(addCard(name, place), name, result, take.outline, {
+      peak: peak > 0 ? 20 * Math.log10(peak) : -Infinity, speed: take.speedMeter.speed, channelText: '',
+    });
   } else {
     addMessages(place, [say('noSignal')]);
   }

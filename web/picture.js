@@ -1,5 +1,5 @@
-// The picture of a recording: its level over time, each suspect byte marked where it
-// lies; pointing at a mark tells the byte, its time and the reason.
+// The picture of a recording: its level over time, the tape's speed, each suspect byte
+// marked where it lies; pointing at a mark tells the byte, its time and the reason.
 import { say } from './texts.js';
 
 const markReach = 4;  // pixels from a mark within which pointing finds it
@@ -13,7 +13,7 @@ export function recordingTime(seconds) {
   return `${Math.floor(total / 6000)}:${twoDigits(Math.floor(rest / 100))}.${twoDigits(rest % 100)}`;
 }
 
-export function drawTape(canvas, outline, suspects, tip) {
+export function drawTape(canvas, outline, suspects, tip, speedText) {
   const width = canvas.clientWidth || 800;
   const height = canvas.clientHeight || 140;
   canvas.width = width;
@@ -43,6 +43,7 @@ export function drawTape(canvas, outline, suspects, tip) {
   g.fillStyle = '#222';
   g.font = '11px sans-serif';
   g.fillText(recordingTime(0), 2, height - 3);
+  g.fillText(speedText, 2, 12);
   const end = recordingTime(seconds);
   g.fillText(end, width - g.measureText(end).width - 2, height - 3);
 

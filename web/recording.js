@@ -168,3 +168,78 @@ export function peakDecibels(samples) {
   }
   return most > 0 ? 20 * Math.log10(most) : -Infinity;
 }
+
+// The tape's speed from its leader and gaps: the 2400 Hz tone's frequency measured over
+// short windows where it sounds alone, steady from wave to wave, against 2400 Hz.
+const speedWindowSeconds = 0.05;
+const steadiness = 1.2;      // a window's longest wave at most this times its shortest
+const slowestSpeed = 0.8;    // the speeds the decoder follows
+const fastestSpeed = 1.25;
+const hysteresis = 0.25;     // of the last window's peak: noise's crossings are no waves
+const leastWindows = 5;
+
+export class SpeedMeter {
+  constructor(sampleRate) {
+    this.sampleRate = sampleRate;
+    this.window = Math.max(1, Math.round(speedWindowSeconds * sampleRate));
+    this.speeds = [];
+    this.threshold = 0;
+    this.high = false;
+    this.previous = 0;
+    this.rising = 0;  // where the signal last rose through zero, between two samples
+    this.at = 0;      // samples so far
+    this.startWindow();
+  }
+
+  startWindow() {
+    this.left = this.window;
+    this.peak = 0;
+    this.first = -1;  // the window's first and last wave start
+    this.last = -1;
+    this.waves = 0;
+    this.shortest = Infinity;
+    this.longest = 0;
+  }
+
+  add(samples) {
+    for (let k = 0; k < samples.length; ++k, ++this.at) {
+      const value = samples[k];
+      const magnitude = Math.abs(value);
+      if (magnitude > this.peak) this.peak = magnitude;
+      if (this.previous <= 0 && value > 0) this.rising = this.at - value / (value - this.previous);
+      this.previous = value;
+      if (this.high && value < -this.threshold) {
+        this.high = false;
+      } else if (!this.high && value > this.threshold) {
+        // A wave starts where the signal rose through zero before it passed the threshold.
+        this.high = true;
+        if (this.last >= 0) {
+          const wave = this.rising - this.last;
+          if (wave < this.shortest) this.shortest = wave;
+          if (wave > this.longest) this.longest = wave;
+          ++this.waves;
+        } else {
+          this.first = this.rising;
+        }
+        this.last = this.rising;
+      }
+      if (--this.left === 0) this.endWindow();
+    }
+  }
+
+  endWindow() {
+    if (this.waves > 0 && this.longest <= steadiness * this.shortest) {
+      const speed = this.sampleRate * this.waves / (this.last - this.first) / 2400;
+      if (speed >= slowestSpeed && speed <= fastestSpeed) this.speeds.push(speed);
+    }
+    this.threshold = hysteresis * this.peak;
+    this.startWindow();
+  }
+
+  // The median speed (1 is normal), or null when too little of the tone sounded alone.
+  get speed() {
+    if (this.speeds.length < leastWindows) return null;
+    const sorted = [...this.speeds].sort((a, b) => a - b);
+    return sorted[sorted.length >> 1];
+  }
+}

@@ -166,6 +166,8 @@ try {
   sameBytes('a stereo 16-bit recording decodes robustly to the image --robust writes', got['take.P6'],
             read(robust, 'take.P6'));
   check('the decode left a picture of the recording', await page.$(`${newest} canvas.tape`) !== null);
+  const told = await page.$eval(`${newest} .report`, (line) => line.textContent);
+  check('the tape of a recording at its true rate runs at full speed', told.endsWith('speed 100.0 %'), told);
   if (screenshots) await (await page.$(newest)).screenshot({ path: path.join(screenshots, 'web-page-decode.png') });
 
   got = await give(encodings.flac);
@@ -193,7 +195,7 @@ async function liveTake(screenshot) {
     const captured = (seconds) => page.waitForFunction(
       (s) => Number(document.getElementById('record').dataset.capturedSeconds || 0) > s, { timeout: 120000 }, seconds);
     await page.click('#record-start');
-    await captured(tapeEnds - 0.5);
+    await captured(tapeEnds - 0.8);
     const arrived = await page.$eval('#record-bytes', (line) => line.textContent);
     const shot = path.join(screenshots || '', 'web-page-recording.png');
     if (screenshot) await (await page.$('#record')).screenshot({ path: shot });
