@@ -121,7 +121,15 @@ function addPlayer(card, wav) {
   const length = recordingTime(recordingSeconds(wav));
   const show = () => { where.textContent = ` ${recordingTime(audio.currentTime)} / ${length}`; };
   show();
-  play.onclick = () => { audio.currentTime = 0; audio.play(); play.disabled = true; stop.disabled = false; };
+  play.onclick = () => {
+    audio.currentTime = 0;
+    play.disabled = true;
+    stop.disabled = false;
+    audio.play().catch((error) => {
+      addMessages(card, [error.message]);
+      audio.onpause();
+    });
+  };
   stop.onclick = () => audio.pause();
   audio.onpause = () => { audio.currentTime = 0; play.disabled = false; stop.disabled = true; show(); };
   audio.onended = audio.onpause;

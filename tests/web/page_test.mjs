@@ -135,6 +135,15 @@ try {
   sameBytes('the listing shown, made into a tape image again, is the image --tokenize makes of it',
             got['prog.p6'], read(relisted, 'prog.p6'));
 
+  await page.click(`${newest} button.play`);
+  await page.waitForFunction((card) => !document.querySelector(`${card} .report`).textContent.startsWith(' 0:00.00'),
+                             { timeout: 10000 }, newest);
+  await page.click(`${newest} button.stop`);
+  const stopped = await page.$eval(`${newest} .report`, (where) => where.textContent);
+  const length = (read(encoded, 'prog_.wav').length - 44) / 11025;
+  const shown = `0:${Math.round(length * 100).toString().padStart(4, '0').replace(/(..)$/, '.$1')}`;
+  check("a tape image's recording plays and stops", stopped === ` 0:00.00 / ${shown}`, `${stopped} for ${shown}`);
+
   const before = await page.$$eval('.result.done', (cards) => cards.length);
   await page.evaluate((base64) => {
     const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
