@@ -3,7 +3,6 @@
 // the module's in-memory file system, where the script puts and takes them.
 #include <emscripten.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
