@@ -5,16 +5,25 @@
 #   tools/install-deps.sh        everything: host build, Windows build, Wine, fuzzers,
 #                                minimodem (the peer of the robustness table)
 #   tools/install-deps.sh host   only what the host program and its tests need
+#   tools/install-deps.sh web    only what the web page and its test need: emscripten,
+#                                Chromium, Node.js and npm, besides the host program
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev)
 other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
                 locales fonts-ipafont-gothic minimodem)
 
+# A Node.js from elsewhere (NodeSource's) brings its own npm, which Debian's npm would
+# conflict with.
+web_packages=(emscripten chromium nodejs)
+if ! command -v npm >/dev/null; then web_packages+=(npm); fi
+
 packages=("${host_packages[@]}")
-if [[ "${1:-all}" != host ]]; then
-  packages+=("${other_packages[@]}")
-fi
+case "${1:-all}" in
+  host) ;;
+  web) packages+=("${web_packages[@]}") ;;
+  *) packages+=("${other_packages[@]}" "${web_packages[@]}") ;;
+esac
 
 sudo=()
 if [[ "$(id -u)" != 0 ]]; then sudo=(sudo); fi
@@ -36,7 +45,7 @@ fi
 # Wine under code page 932 needs the glibc locale ja_JP.UTF-8 itself, not only its name:
 # without it, file names outside ASCII cannot be opened. de_DE.UTF-8, whose decimal point
 # is a comma, lets the tests show that number text ignores the C locale.
-if [[ "${1:-all}" != host ]]; then
+if [[ "${1:-all}" != host && "${1:-all}" != web ]]; then
   for name in ja_JP de_DE; do
     if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
       echo "generating the locale $name.UTF-8"

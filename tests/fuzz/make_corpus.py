@@ -39,7 +39,7 @@ def write(target, name, data):
 
 def clear_seeds():
     for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize",
-                   "fuzz_robust_decoder", "fuzz_program_structure"):
+                   "fuzz_robust_decoder", "fuzz_program_structure", "fuzz_cp932"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -388,6 +388,18 @@ def tokenize_seeds(listing):
     write("fuzz_tokenize", "long-line.bas", b'10 "' + b"A" * 260 + b'"\n')
 
 
+# ---- Text for the web page's code page 932 converter ----------------------------------------
+
+def cp932_seeds():
+    """Each direction with kana, the characters glibc maps one way only, and a sequence
+    cut at the end; the first byte picks the direction (odd: from UTF-8)."""
+    text = '10 PRINT "ﾃｽﾄ" かな \u00a5 \u2014 \u2170\n'
+    write("fuzz_cp932", "utf8-kana", b"\xff" + text.encode())
+    write("fuzz_cp932", "cp932-kana", b"\xfe" + '10 PRINT "ﾃｽﾄ" かな ― \uf8f0'.encode("cp932") + b"\xed\x40")
+    write("fuzz_cp932", "utf8-cut", b"\x09" + "かか".encode()[:5])
+    write("fuzz_cp932", "cp932-cut", b"\x0a\x82")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -399,6 +411,7 @@ def main():
     settings_seeds(settings)
     tokenize_seeds(listing)
     program_structure_seeds()
+    cp932_seeds()
     with tempfile.TemporaryDirectory() as scratch:
         picture = os.path.join(scratch, "Hibarion.bmp")
         subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "tools", "make_skin.py"),
