@@ -1,11 +1,13 @@
 #include "cli/image_file.h"
 
-#include <cstdio>
+#include "core/output_file.h"
 
-bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes)
+std::string writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    OutputFile file(path, OutputKind::Conversion);
+    if (file.isOpen()) {
+        file.write(bytes.data(), bytes.size());
+        file.commit();
+    }
+    return file.failure();
 }

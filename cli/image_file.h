@@ -4,5 +4,6 @@
 #include <string>
 #include <vector>
 
-// Writes the whole image; false when any part of it could not be written.
-bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// Writes the whole image, or leaves any file of that name as it was. Returns why it could
+// not be written; empty when it was.
+std::string writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes);

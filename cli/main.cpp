@@ -2,6 +2,7 @@
 // Its arguments, besides the options, are the names of one drop, handled in order
 // exactly as the window handles a drop.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,11 +15,14 @@
 #include "cli/progress.h"
 #include "cli/recording_probe.h"
 #include "cli/robust.h"
+#include "cli/run_outputs.h"
 #include "cli/settings_place.h"
 #include "cli/tokenize.h"
 #include "core/dispatch.h"
 #include "core/loaded_data.h"
+#include "core/output_file.h"
 #include "core/platform.h"
+#include "core/replace_file_posix.h"
 #include "settings/settings.h"
 
 namespace {
@@ -83,6 +87,15 @@ int refuseCommandLine()
     return 2;
 }
 
+// A run stopped by the user or the system leaves no part of a file behind, then ends as
+// the signal would have ended it.
+void stopOnSignal(int signal)
+{
+    removeUnfinishedTemporary();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -104,13 +117,15 @@ int main(int argc, char** argv)
 
     if (isatty(STDERR_FILENO)) progress.terminal = stderr;
     findProgramDirectory();
+    explainWriteFailures = true;
+    // A signal that the run was started to ignore stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        if (std::signal(signal, stopOnSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
     chooseSettingsFile(commandLine.settingsFile);
-    if (!loadSettings()) {
-        setDefaultSettings();
-        saveSettings();
-    }
-    const ConversionSettings fromFile = conversionSettings;
+    if (!takeSettings(commandLine.settingsFile)) return 2;
     applyRunSettings();
+    static RunOutputs outputs(commandLine.noClobber);
+    outputGuard = &outputs;
 
     int shownBeforeDrop = hostMessagesShown;
     for (int k = commandLine.firstName; k < argc; ++k) {
@@ -125,7 +140,5 @@ int main(int argc, char** argv)
     bool anyMessage = hostMessagesShown != shownBeforeDrop;
 
     releaseLoadedData();
-    conversionSettings = fromFile;
-    saveSettings();
     return closeStandardOutput() && !anyMessage ? 0 : 1;
 }

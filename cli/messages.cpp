@@ -127,5 +127,6 @@ void openMessageCatalogue()
 
 std::string commandLineMessageText(const Message& message)
 {
-    return filled(pattern(message), message.number, message.detail);
+    std::string text = filled(pattern(message), message.number, message.detail);
+    return message.reason ? text + ": " + message.reason : text;
 }

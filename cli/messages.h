@@ -9,5 +9,6 @@
 // else in ../share/locale as installed; the language follows LC_ALL, LC_MESSAGES, LANG.
 void openMessageCatalogue();
 
-// The message's text in UTF-8; the file it is about is not part of it.
+// The message's text in UTF-8, with its reason when it has one; the file it is about is
+// not part of it.
 std::string commandLineMessageText(const Message& message);

@@ -106,6 +106,8 @@ const Option options[] = {
      "write every output into the existing folder DIR,\n"
      "under the name it would have had beside its input",
      takeOutputFolder},
+    {"no-clobber", 'n', nullptr, "never replace an existing output file",
+     [](const char*) { commandLine.noClobber = true; return fine; }},
     {"rate", 0, "R",
      "write recordings at R samples a second (8000 to\n"
      "192000; default 11025): the same tones and timing",
@@ -124,7 +126,7 @@ const Option options[] = {
      [](const char*) { commandLine.settings.basicListing = 1; return fine; }},
     {"no-listing", 0, nullptr, "write no listings",
      [](const char*) { commandLine.settings.basicListing = 0; return fine; }},
-    {"settings", 0, "FILE", "read and save the settings in FILE",
+    {"settings", 0, "FILE", "read the settings from FILE (made when missing)",
      [](const char* v) { commandLine.settingsFile = v; return fine; }},
     {"tokenize", 0, nullptr,
      "read each FILE as a BASIC program's text, a listing\n"
@@ -245,12 +247,16 @@ void printUsage(FILE* stream)
     std::fputs("  --                        end of options: every later argument is a FILE\n"
                "\n"
                "The settings (those of the Windows program's dialog, and the character table)\n"
-               "are read from Hibarion.ini and written back at exit. The file lives beside\n"
-               "this program when that folder holds one, or can be written and is not a bin\n"
-               "folder; otherwise in $XDG_CONFIG_HOME/hibarion/ (~/.config/hibarion/ by\n"
-               "default). The settings options above hold for one run and are never saved.\n"
+               "are read from Hibarion.ini, which is written only when it is missing, or\n"
+               "damaged and not named by --settings. It lives beside this program when that\n"
+               "folder holds one, or can be written and is not a bin folder; otherwise in\n"
+               "$XDG_CONFIG_HOME/hibarion/ (~/.config/hibarion/ by default). The settings\n"
+               "options above hold for one run and are never saved.\n"
+               "Every output is written under a temporary name and replaces its file only\n"
+               "when complete; no output replaces one that an earlier FILE of the run wrote.\n"
                "Exit status: 0 when no file gave a message, 1 when any did or standard output\n"
-               "could not be written, 2 for a wrong option or no FILE.\n",
+               "could not be written, 2 for a wrong option, no FILE, or a --settings FILE that\n"
+               "is not a settings file.\n",
                stream);
 }
 

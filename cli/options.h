@@ -21,6 +21,7 @@ struct CommandLine {
     bool robust = false;  // --robust, or its former name --resample
     int channel = 0;      // --channel: 1 ...; 0 lets --robust choose
     std::string settingsFile;  // --settings; empty: found as the usage text says
+    bool noClobber = false;    // --no-clobber: an existing output is never replaced
     RunSettings settings;
     int firstName = 0;  // the index in argv of the first name, after parsing
 };

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "cli/image_file.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "signal/program_structure.h"
@@ -35,6 +35,34 @@ std::string suspectLine(const SuspectRange& range)
                             : "bytes " + std::to_string(range.firstByte) + "-" +
                                   std::to_string(range.lastByte);
     return "suspect " + bytes + " at " + recordingTime(range.seconds) + " (" + range.reason + ")";
+}
+
+std::string lossLine(const SignalLoss& loss)
+{
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.2f", loss.duration);
+    return std::string("signal lost for ") + duration + " s at " + recordingTime(loss.seconds) + ", about " +
+           std::to_string(loss.missingBytes) + " bytes missing after byte " +
+           std::to_string(loss.bytesBefore - 1);
+}
+
+// The suspect bytes and the losses, each counted, in the order of the recording.
+void tellDoubts(const char* name, const RecordingDecoding& decoding, unsigned long long& suspect,
+                unsigned long long& missing)
+{
+    size_t s = 0, l = 0;
+    while (s < decoding.suspects.size() || l < decoding.losses.size()) {
+        if (l == decoding.losses.size() ||
+            (s < decoding.suspects.size() && decoding.suspects[s].seconds <= decoding.losses[l].seconds)) {
+            const SuspectRange& range = decoding.suspects[s++];
+            reportProblem(name, suspectLine(range));
+            suspect += range.lastByte - range.firstByte + 1ull;
+        } else {
+            const SignalLoss& loss = decoding.losses[l++];
+            reportProblem(name, lossLine(loss));
+            missing += loss.missingBytes;
+        }
+    }
 }
 
 }  // namespace
@@ -74,17 +102,20 @@ void decodeRobustly(const char* name, int channel)
     addStructureSuspects(structure, decoding.byteSeconds, decoding.suspects);
 
     std::string image = robustImageNameFor(name);
-    if (!writeImageFile(image, decoding.bytes)) {
-        reportProblem(image.c_str(), commandLineMessageText({MessageId::CannotWrite, nullptr, 0, nullptr}));
+    std::string failure = writeImageFile(image, decoding.bytes);
+    if (!failure.empty()) {
+        showWriteFailure(nullptr, MessageId::CannotWrite, image.c_str(), failure);
         return;
     }
     for (const StructureFinding& finding : structure)
         if (finding.repaired) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
-    unsigned long long suspectBytes = 0;
-    for (const SuspectRange& range : decoding.suspects) {
-        reportProblem(name, suspectLine(range));
-        suspectBytes += range.lastByte - range.firstByte + 1ull;
-    }
+    if (decoding.startsInsideData)
+        reportProblem(name, "recording starts inside the data: no leading tone before its first byte");
+    unsigned long long suspectBytes = 0, missingBytes = 0;
+    tellDoubts(name, decoding, suspectBytes, missingBytes);
+    // A file cut short has said so already.
+    if (decoding.endsInsideData && decoding.readError.empty())
+        reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
 
     std::string channelText;
     if (decoding.channels > 1)
@@ -93,6 +124,6 @@ void decodeRobustly(const char* name, int channel)
     char level[32];
     std::snprintf(level, sizeof level, "%.1f dBFS", decoding.peakDecibels);
     eraseProgress();
-    std::printf("%s -> %s (%zu bytes, %llu suspect, %speak %s)\n", name, image.c_str(),
-                decoding.bytes.size(), suspectBytes, channelText.c_str(), level);
+    std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing, %speak %s)\n", name, image.c_str(),
+                decoding.bytes.size(), suspectBytes, missingBytes, channelText.c_str(), level);
 }

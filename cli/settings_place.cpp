@@ -1,6 +1,7 @@
 #include "cli/settings_place.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
@@ -73,4 +74,21 @@ void chooseSettingsFile(const std::string& named)
     makeFolders(config + "/hibarion");
     chosenPath = config + "/hibarion/Hibarion.ini";
     settingsFilePath = chosenPath.c_str();
+}
+
+bool takeSettings(const std::string& named)
+{
+    struct stat status;
+    if (!named.empty() && stat(named.c_str(), &status) == 0) {
+        if (loadSettings(false)) return true;
+        std::fprintf(stderr,
+                     "hibarion: --settings '%s' is not a Hibarion settings file; it is left as it is\n",
+                     named.c_str());
+        return false;
+    }
+    if (!loadSettings()) {
+        setDefaultSettings();
+        saveSettings();
+    }
+    return true;
 }

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "cli/image_file.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
 #include "core/input_file.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
 #include "core/tables.h"
@@ -55,8 +55,11 @@ bool tokenizeFile(const char* textPath, const char* givenName)
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
-    if (!writeImageFile(imagePath, image))
-        return refuse(imagePath.c_str(), commandLineMessageText({MessageId::CannotWrite, nullptr, 0, nullptr}));
+    std::string failure = writeImageFile(imagePath, image);
+    if (!failure.empty()) {
+        showWriteFailure(nullptr, MessageId::CannotWrite, imagePath.c_str(), failure);
+        return false;
+    }
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
     return true;
 }

@@ -101,3 +101,15 @@ hibarion_fuzz_target(fuzz_robust_decoder "-max_len=65536 -timeout=20")
 target_link_libraries(fuzz_robust_decoder PRIVATE hibarion_fuzz_signal)
 hibarion_fuzz_target(fuzz_program_structure "-max_len=4100 -timeout=20")
 target_link_libraries(fuzz_program_structure PRIVATE hibarion_fuzz_signal)
+
+# The web page's converter between UTF-8 and code page 932, against glibc's own.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(HIBARION_CP932_TABLE ${CMAKE_BINARY_DIR}/web/cp932_table.h)
+add_custom_command(OUTPUT ${HIBARION_CP932_TABLE}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/web
+                   COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/web/make_cp932_table.py
+                           ${HIBARION_CP932_TABLE}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/web/make_cp932_table.py VERBATIM)
+hibarion_fuzz_target(fuzz_cp932 "-max_len=4096 -timeout=20")
+target_sources(fuzz_cp932 PRIVATE ${CMAKE_SOURCE_DIR}/web/cp932_converter.cpp ${HIBARION_CP932_TABLE})
+target_include_directories(fuzz_cp932 PRIVATE ${CMAKE_BINARY_DIR}/web)

@@ -23,7 +23,8 @@ add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/tokenize.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/image_file.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/progress.cpp
-                                ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp)
+                                ${CMAKE_SOURCE_DIR}/cli/settings_place.cpp
+                                ${CMAKE_SOURCE_DIR}/cli/run_outputs.cpp)
 target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_settings hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
                         ${CMAKE_SOURCE_DIR}/cli/robust.cpp ${CMAKE_SOURCE_DIR}/cli/recording_probe.cpp)

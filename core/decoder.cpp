@@ -2,13 +2,13 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "core/conversion_settings.h"
 #include "core/loaded_data.h"
 #include "core/decision_estimate.h"
 #include "core/lanes.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 
 namespace {
@@ -57,10 +57,10 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     }
 
     std::string outputName = tapeImageNameFor(recordingPath);
-    FILE* output = std::fopen(outputName.c_str(), "wb");
-    if (!output) {
+    OutputFile output(outputName, OutputKind::Conversion);
+    if (!output.isOpen()) {
         showArrowCursor();
-        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), output.failure());
         return 0;
     }
 
@@ -138,7 +138,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
             }
 
             if (bitMask == 0) {
-                std::fputc(byteValue, output);
+                output.put(byteValue);
                 ++bytesWritten;
                 bitMask = 1;
                 byteValue = 0;
@@ -148,11 +148,10 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
         }
     }
 
-    bool failed = std::ferror(output) != 0;
-    failed = std::fclose(output) != 0 || failed;
+    bool written = output.commit();
     showArrowCursor();
-    if (failed) {
-        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
+    if (!written) {
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), output.failure());
         return 0;
     }
     reportFileWritten(recordingPath, outputName.c_str(), bytesWritten, "bytes");

@@ -30,8 +30,7 @@ int silenceLength() { return static_cast<int>(int64_t(silenceSamples) * outputSa
 
 void flushOutput(RecordingOutput* output)
 {
-    if (output->used && std::fwrite(output->buffer, 1, output->used, output->file) != output->used)
-        output->failed = true;
+    output->file->write(output->buffer, output->used);
     output->handed += output->used;
     output->used = 0;
 }
@@ -256,19 +255,19 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     }
 
     std::string outputName = recordingNameFor(tapeImagePath);
-    // 64 KiB of buffer: kept in static storage rather than on the stack.
-    static RecordingOutput output;
-    output.file = std::fopen(outputName.c_str(), "wb");
-    if (!output.file) {
+    OutputFile file(outputName, OutputKind::Conversion);
+    if (!file.isOpen()) {
         showArrowCursor();
-        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), file.failure());
         return 0;
     }
-    if (!countedFirst && std::fseek(output.file, 0, SEEK_SET) != 0) {
+    if (!countedFirst && !file.isSeekable()) {
         countedFirst = true;
         sampleCount = countRecordingSamples(image.count, slowness);
     }
-    output.failed = false;
+    // 64 KiB of buffer: kept in static storage rather than on the stack.
+    static RecordingOutput output;
+    output.file = &file;
     output.handed = 0;
     output.used = 0;
 
@@ -293,16 +292,16 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
 
     if (!countedFirst) {
         sampleCount = output.handed - headerLength;
-        if (std::fseek(output.file, 0, SEEK_SET) != 0) output.failed = true;
-        writeHeader(&output, static_cast<uint32_t>(sampleCount), format);
-        flushOutput(&output);
+        if (file.seekToStart()) {
+            writeHeader(&output, static_cast<uint32_t>(sampleCount), format);
+            flushOutput(&output);
+        }
     }
-    bool failed = output.failed || std::ferror(output.file) != 0;
-    failed = std::fclose(output.file) != 0 || failed;
     output.file = nullptr;
+    bool written = file.commit();
     showArrowCursor();
-    if (failed) {
-        showMessage(window, {MessageId::CannotWrite, outputName.c_str(), 0, nullptr});
+    if (!written) {
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), file.failure());
         return 0;
     }
     reportFileWritten(tapeImagePath, outputName.c_str(), sampleCount, "samples");

@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "core/output_file.h"
 #include "core/platform.h"
 
 // The recording name for a tape image: its last three bytes (".p6") replaced by "_.wav"
@@ -12,8 +12,7 @@ std::string recordingNameFor(const char* tapeImagePath);
 // The output file seen through a buffer: samples are written one at a time and reach
 // the file in large blocks.
 struct RecordingOutput {
-    FILE* file;
-    bool failed;      // a write to the file came up short
+    OutputFile* file;
     uint64_t handed;  // bytes handed to the file so far
     size_t used;
     uint8_t buffer[1 << 16];

@@ -1,10 +1,10 @@
 #include "core/listing.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "core/loaded_data.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/tables.h"
 
@@ -24,15 +24,14 @@ enum {
 const char LineEnd[] = "\n";
 
 struct ListingOutput {
-    FILE* file;
+    OutputFile& file;
     unsigned long long written;
-    bool failed;
 };
 
 void writeBytes(ListingOutput& out, const char* bytes, size_t length)
 {
     if (length == 0) return;
-    if (std::fwrite(bytes, 1, length, out.file) != length) out.failed = true;
+    out.file.write(bytes, length);
     out.written += length;
 }
 
@@ -125,10 +124,10 @@ std::string listingPathFor(const char* tapeImagePath)
     return placeOutput(path + "txt");
 }
 
-bool refuseListing(WindowHandle window, const std::string& listingPath)
+bool refuseListing(WindowHandle window, const std::string& listingPath, const OutputFile& file)
 {
     showArrowCursor();
-    showMessage(window, {MessageId::CannotWrite, listingPath.c_str(), 0, nullptr});
+    showWriteFailure(window, MessageId::CannotWrite, listingPath.c_str(), file.failure());
     return false;
 }
 
@@ -138,13 +137,12 @@ bool writeBasicListing(WindowHandle window, const char* tapeImagePath)
 {
     showWaitCursor();
     std::string listingPath = listingPathFor(tapeImagePath);
-    ListingOutput out = {std::fopen(listingPath.c_str(), "wb"), 0, false};
-    if (!out.file) return refuseListing(window, listingPath);
+    OutputFile file(listingPath, OutputKind::Conversion);
+    if (!file.isOpen()) return refuseListing(window, listingPath, file);
 
+    ListingOutput out = {file, 0};
     writeListing(out, currentTapeImage());
-    // A full disk often shows only when the buffered rest is flushed at closing.
-    if (std::fclose(out.file) != 0) out.failed = true;
-    if (out.failed) return refuseListing(window, listingPath);
+    if (!file.commit()) return refuseListing(window, listingPath, file);
 
     showArrowCursor();
     reportFileWritten(tapeImagePath, listingPath.c_str(), out.written, "bytes");

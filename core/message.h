@@ -26,4 +26,6 @@ struct Message {
     const char* file;    // a file name exactly as the user gave it, or null
     int number;
     const char* detail;  // code page 932, or null
+    // Why a file could not be written, in the system's words; null when not asked for.
+    const char* reason = nullptr;
 };

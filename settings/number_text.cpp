@@ -5,6 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __EMSCRIPTEN__
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#endif
+
 // The C locale's white space, tested without <cctype> so that neither the locale nor the
 // sign of char can change the answer.
 static bool isBlank(char c)
@@ -13,6 +20,35 @@ static bool isBlank(char c)
 }
 
 static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The decimal text from `start` to `end` as the nearest double; false when it lies beyond
+// the range of a double. The web page's C++ library has no floating-point from_chars or
+// to_chars; there its C library's conversions, correctly rounded and in the C locale
+// only, stand in.
+static bool readDecimal(const char* start, const char* end, double& value)
+{
+#ifdef __EMSCRIPTEN__
+    errno = 0;
+    value = std::strtod(std::string(start, end).c_str(), nullptr);
+    return errno != ERANGE;
+#else
+    return std::from_chars(start, end, value).ec != std::errc::result_out_of_range;
+#endif
+}
+
+// `value` in fixed point with `decimals` digits into `digits`; its length, 0 when it
+// does not fit.
+static size_t writeFixed(char (&digits)[RealTextSize], double value, int decimals)
+{
+#ifdef __EMSCRIPTEN__
+    int length = std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    return length > 0 && static_cast<size_t>(length) < sizeof digits ? static_cast<size_t>(length) : 0;
+#else
+    std::to_chars_result result =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? static_cast<size_t>(result.ptr - digits) : 0;
+#endif
+}
 
 static const char* skipBlanks(const char* text)
 {
@@ -64,8 +100,7 @@ double parseReal(const char* text, const char** end)
     }
 
     double value = 0.0;
-    std::from_chars_result result = std::from_chars(start, stop, value);
-    if (result.ec == std::errc::result_out_of_range) value = order > 0 ? HUGE_VAL : 0.0;
+    if (!readDecimal(start, stop, value)) value = order > 0 ? HUGE_VAL : 0.0;
     if (end) *end = stop;
     return negative ? -value : value;
 }
@@ -88,9 +123,7 @@ size_t formatReal(char* text, size_t size, double value, int width, int decimals
 {
     if (size == 0) return 0;
     char digits[RealTextSize];
-    std::to_chars_result result =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    size_t length = result.ec == std::errc() ? static_cast<size_t>(result.ptr - digits) : 0;
+    size_t length = writeFixed(digits, value, decimals);
     size_t padding = width > 0 && static_cast<size_t>(width) > length ? width - length : 0;
     size_t written = 0;
     for (; written < padding && written + 1 < size; ++written) text[written] = ' ';

@@ -12,5 +12,6 @@ extern char ProgramDirectory[ProgramDirectorySize];
 extern const char* settingsFilePath;
 
 void setDefaultSettings();
-bool loadSettings();
+// False after a message that says why, or silently when `tellProblems` is false.
+bool loadSettings(bool tellProblems = true);
 bool saveSettings();

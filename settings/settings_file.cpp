@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/input_file.h"
+#include "core/output_file.h"
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/number_text.h"
@@ -80,31 +81,32 @@ static int readLine(FILE* file, char (&line)[LineLimit + 1])
     return count;
 }
 
-static bool refuse(const char* path, MessageId id, int number = 0, const char* detail = nullptr)
+static bool refuse(bool tell, const char* path, MessageId id, int number = 0,
+                   const char* detail = nullptr)
 {
-    showMessage(nullptr, {id, path, number, detail});
+    if (tell) showMessage(nullptr, {id, path, number, detail});
     return false;
 }
 
-bool loadSettings()
+bool loadSettings(bool tellProblems)
 {
     char path[ProgramDirectorySize + sizeof FileName];
     const char* name = settingsPath(path);
     InputFile input(name);
     FILE* file = input.get();
-    if (!file) return refuse(name, MessageId::SettingsMissing);
+    if (!file) return refuse(tellProblems, name, MessageId::SettingsMissing);
 
     char line[LineLimit + 1];
     int length = readLine(file, line);
-    if (length == 0) return refuse(name, MessageId::SettingsEmpty);
+    if (length == 0) return refuse(tellProblems, name, MessageId::SettingsEmpty);
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse(name, MessageId::SettingsForeign);
+        return refuse(tellProblems, name, MessageId::SettingsForeign);
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
         length = readLine(file, line);
-        if (length == 0) return refuse(name, MessageId::SettingsLineMissing, lineNumber);
+        if (length == 0) return refuse(tellProblems, name, MessageId::SettingsLineMissing, lineNumber);
         // The value ends at the first line feed, then at the first carriage return.
         const void* cut = std::memchr(line, '\n', length);
         if (cut) length = static_cast<int>(static_cast<const char*>(cut) - line);
@@ -115,7 +117,7 @@ bool loadSettings()
         const char* key = SettingKeys[k];
         int keyLength = static_cast<int>(std::strlen(key));
         if (length < keyLength || std::memcmp(line, key, keyLength) != 0)
-            return refuse(name, MessageId::SettingsWrongKey, lineNumber, key);
+            return refuse(tellProblems, name, MessageId::SettingsWrongKey, lineNumber, key);
         if (k < SettingCount - 1)
             *RealSettings[k].value = parseReal(line + keyLength);
         else
@@ -124,8 +126,8 @@ bool loadSettings()
 
     for (int r = 0; r < RowCount; ++r) {
         length = readLine(file, line);
-        if (length == 0) return refuse(name, MessageId::SettingsRowMissing, r + 7);
-        if (length < RowSize) return refuse(name, MessageId::SettingsRowInvalid, r + 1);
+        if (length == 0) return refuse(tellProblems, name, MessageId::SettingsRowMissing, r + 7);
+        if (length < RowSize) return refuse(tellProblems, name, MessageId::SettingsRowInvalid, r + 1);
         std::memcpy(CharacterTable + r * RowSize, line, RowSize);
     }
     return true;
@@ -134,11 +136,15 @@ bool loadSettings()
 bool saveSettings()
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    // Binary, with CR LF written out, so the file is the same bytes on every platform.
-    const char* name = settingsPath(path);
-    FILE* file = std::fopen(name, "wb");
-    if (!file) return refuse(name, MessageId::SettingsCannotWrite);
+    const char* target = settingsPath(path);
+    OutputFile output(target, OutputKind::Settings);
+    FILE* file = output.stream();
+    if (!file) {
+        showWriteFailure(nullptr, MessageId::SettingsCannotWrite, target, output.failure());
+        return false;
+    }
 
+    // Binary, with CR LF written out, so the file is the same bytes on every platform.
     char value[RealTextSize];
     std::fputs(Section, file);
     std::fputs("\r\n", file);
@@ -162,9 +168,10 @@ bool saveSettings()
     }
 
     // A full disk or a failing device shows up in the error flag or when the buffer is
-    // flushed on closing; either means the file on disk is not the settings.
-    bool failed = std::ferror(file) != 0;
-    failed = std::fclose(file) != 0 || failed;
-    if (failed) return refuse(name, MessageId::SettingsCannotWrite);
+    // flushed; either way the file in place stays as it was.
+    if (!output.commit()) {
+        showWriteFailure(nullptr, MessageId::SettingsCannotWrite, target, output.failure());
+        return false;
+    }
     return true;
 }

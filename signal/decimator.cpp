@@ -10,7 +10,6 @@ namespace {
 const double pi = 3.141592653589793;
 const double passEdge = 3400.0;
 
-double portableCosine(double x) { return portableSine(x + pi / 2); }
 
 }  // namespace
 

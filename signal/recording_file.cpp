@@ -5,8 +5,10 @@
 #include <functional>
 #include <limits>
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include "signal/memory_file.h"
+#include "signal/promised_length.h"
 #include "signal/tape_band.h"
 
 namespace {
@@ -120,16 +122,17 @@ int chooseChannel(SoundFile& sound, Reading& reading)
     return bestTapeChannel(meter);
 }
 
-// The second pass: channel `channel` (0-based) through the decoder.
-void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDecoding& result)
+// The second pass: channel `channel` (0-based) through the decoder. `promised` is the
+// length the file's header gives, 0 when unknown.
+void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& reading,
+                   RecordingDecoding& result)
 {
     const size_t channels = static_cast<size_t>(sound.info().channels);
     const size_t framesPerBlock = blockFrames(sound.info().channels);
     std::vector<float> block(framesPerBlock * channels);
     std::vector<float> mono(channels > 1 ? framesPerBlock : 0);
     float peak = 0.0f;
-    RobustDecoderHandle handle = createRobustDecoder(sound.info().samplerate);
-    RobustDecoder* decoder = handle.get();
+    RobustDecoder decoder(sound.info().samplerate);
     std::string damage;
     uint64_t framesRead = 0;
     size_t frames;
@@ -143,23 +146,33 @@ void decodeChannel(SoundFile& sound, int channel, Reading& reading, RecordingDec
         }
         float blockMost = blockPeak(samples, frames);
         if (blockMost > peak) peak = blockMost;
-        feedRobustDecoder(decoder, samples, frames);
+        decoder.feed(samples, frames);
         framesRead += frames;
         advance(reading, frames);
     }
+    const double rate = sound.info().samplerate;
+    result.seconds = static_cast<double>(framesRead) / rate;
+    const sf_count_t known = sound.info().frames;
+    if (known > 0 && promised < static_cast<uint64_t>(known)) promised = static_cast<uint64_t>(known);
     if (!damage.empty())
-        result.readError = "reading stopped at " +
-                           recordingTime(static_cast<double>(framesRead) / sound.info().samplerate) +
-                           ": " + damage;
-    finishRobustDecoder(decoder);
-    result.bytes = robustBytes(decoder);
-    result.suspects = robustSuspects(decoder);
-    result.byteSeconds = robustByteSeconds(decoder);
+        result.readError = "reading stopped at " + recordingTime(result.seconds) + ": " + damage;
+    else if (framesRead < promised)
+        result.readError = "recording ends early at " + recordingTime(result.seconds) +
+                           " (the header promises " + recordingTime(static_cast<double>(promised) / rate) +
+                           ")";
+    decoder.finish();
+    result.bytes = decoder.bytes();
+    result.suspects = decoder.suspects();
+    result.byteSeconds = decoder.byteSeconds();
+    result.losses = decoder.losses();
+    result.startsInsideData = decoder.startsInsideData();
+    result.endsInsideData = decoder.endsInsideData();
     result.peakDecibels = peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak))
                                       : -std::numeric_limits<double>::infinity();
 }
 
-RecordingDecoding decodeOpened(const Opener& open, int channel, const ReadingProgress& progress)
+RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channel,
+                               const ReadingProgress& progress)
 {
     RecordingDecoding result = RecordingDecoding();
     result.peakDecibels = -std::numeric_limits<double>::infinity();
@@ -186,7 +199,7 @@ RecordingDecoding decodeOpened(const Opener& open, int channel, const ReadingPro
     Reading reading = {0, choosing ? 2 * frames : frames, progress};
     if (!choosing) {
         result.channel = channel > 0 ? channel : 1;
-        decodeChannel(first, result.channel - 1, reading, result);
+        decodeChannel(first, result.channel - 1, promised, reading, result);
         return result;
     }
     result.channel = chooseChannel(first, reading) + 1;
@@ -197,7 +210,7 @@ RecordingDecoding decodeOpened(const Opener& open, int channel, const ReadingPro
         result.error = openError();
         return result;
     }
-    decodeChannel(second, result.channel - 1, reading, result);
+    decodeChannel(second, result.channel - 1, promised, reading, result);
     return result;
 }
 
@@ -220,8 +233,18 @@ std::string recordingTime(double seconds)
 RecordingDecoding decodeRecordingFile(const std::string& path, int channel,
                                       const ReadingProgress& progress)
 {
+    // Only a regular file is read twice: from a pipe the header would be gone.
+    std::vector<uint8_t> head(promisedLengthHead);
+    size_t got = 0;
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        if (FILE* file = std::fopen(path.c_str(), "rb")) {
+            got = std::fread(head.data(), 1, head.size(), file);
+            std::fclose(file);
+        }
+    }
     return decodeOpened([&path](SF_INFO* info) { return sf_open(path.c_str(), SFM_READ, info); },
-                        channel, progress);
+                        promisedFrames(head.data(), got), channel, progress);
 }
 
 RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel,
@@ -229,5 +252,6 @@ RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int 
 {
     MemoryFile memory;
     return decodeOpened([&](SF_INFO* info) { return openMemoryFile(memory, data, size, info); },
-                        channel, progress);
+                        promisedFrames(data, size < promisedLengthHead ? size : promisedLengthHead), channel,
+                        progress);
 }

@@ -21,8 +21,13 @@ struct RecordingDecoding {
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
     std::vector<double> byteSeconds;  // where each byte starts in the recording
-    // Why reading stopped before the file's end (a damaged file), with where; the
-    // bytes are those of the recording up to there. Empty when it was read whole.
+    std::vector<SignalLoss> losses;
+    bool startsInsideData;  // no leading tone before the first byte
+    bool endsInsideData;    // the recording stops inside a byte
+    double seconds;         // the length read
+    // Why reading stopped before the file's end (a damaged file) or the end its header
+    // promises (a file cut short), with where; the bytes are those of the recording up
+    // to there. Empty when it was read whole.
     std::string readError;
 };
 

@@ -14,10 +14,26 @@
 // is a byte when its start cell is low, or when its data could not be high cells of a
 // gap, or when the next frame starts where it should. Where the signal is lost, frames
 // go on being counted while one starts in place within eight frames, so a dropout
-// costs the bytes under it and never shifts the rest of the image.
+// costs the bytes under it and never shifts the rest of the image; a longer loss is
+// reported with the frames the clock would have counted through it, once frames
+// clear in every cell are found again inside the data. Framing that fails where the
+// tape sounds is a splice when frames follow from another place within half a frame.
 namespace {
 
-const size_t ringSize = 4096;  // working samples; the tracker reaches < 2000 ahead
+// A frame as the tracker reads it, from where its start cell begins: cell k ends k
+// cells on. The low start cell, the data cells from the lowest bit, then the high
+// cells that end every byte (the encoder writes them before the next start cell, so
+// cell 0 is the last of the frame before, or of the leader or gap).
+const int startCellEnds = 1;
+const int firstBitEnds = 2;  // bit b ends firstBitEnds + b cells on
+const int dataBits = 8;
+const int firstStopEnds = firstBitEnds + dataBits;
+const int stopCells = 3;
+const int frameCells = startCellEnds + dataBits + stopCells;
+
+// Working samples: the tracker reaches < 2100 ahead of where it stands, and < 1900
+// behind when it takes back the frames before a lock.
+const size_t ringSize = 8192;
 // Working samples whose levels enter the ring before the tracker runs: small beside
 // what the ring holds beyond the tracker's reach.
 const size_t levelsPiece = 256;
@@ -33,13 +49,43 @@ const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
 const double searchStep = 0.25;  // working samples
+// The cell's length follows the tape's speed within these shares of its normal length,
+// and a speed the leader tells beyond them is taken for a wrong measurement.
+const double shortestCell = 0.8, longestCell = 1.25;
+// Each frame moves the clock by this share of how far it started from where it was
+// expected: the cell follows wow over about ten frames without chasing hiss.
+const double speedFollow = 0.1;
+// Each clear cell moves its tone's level, and each frame the usual loudness, by these
+// shares: memories of about twenty cells and ten frames, longer than a flutter.
+const double levelFollow = 0.05;
+const double energyFollow = 0.1;
+// The low tone's level over the high one's: the encoder writes 1.32, and no recording
+// chain tilts it beyond these bounds.
+const double encoderRatio = 1.32;
+const double fewestRatio = 0.5, mostRatio = 4.0;
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
+// Frames that must follow one another, clear in every cell, before a lock is taken
+// without a run of high tone before it: inside the data after a loss, or where a
+// recording starts. By chance random data holds four such frames elsewhere than in
+// place about once in 65536 tries.
+const int framesInData = 4;
+// Data that repeats may hold such frames at another place too: a lock inside the data
+// is taken only where frames follow longer, up to this many, than at every other place.
+const int framesCompared = 8;
+// The hunt's run of high cells before a start cell: within four frames after a lock
+// ended, the stop cells of every byte will do; otherwise more than data often holds.
+const int recentLockCells = 4 * frameCells;
+const int huntRunCells = 8;
+// Frames that must follow a new place after a splice before the tracker moves there.
+const int framesAfterSplice = 3;
+// High cells in a row that only a leader or a gap holds: data has at most eleven.
+const int toneRunCells = 24;
 
 }  // namespace
 
-struct RobustDecoder {
+struct DecoderState {
     double sampleRate;
     Decimator decimator;
     ToneDetector detector;
@@ -60,15 +106,30 @@ struct RobustDecoder {
     double ratio;        // low tone level over high tone level
     double highLevel, lowLevel, energyLevel;
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
+    double runFrom;      // hunting: where the high cells now sounding began; negative for none
+    double runLength;    // hunting: the length of the last run of high cells that ended
+    double runTo;        // and where it ended
+    double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
+    int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
+    bool everLocked;
+    bool startsInside, endsInside;
+
+    // The signal lost while locked, until the frames are found again.
+    bool lossPending;
+    double lostAt;   // where the first frame not heard was expected
+    double lostCell;  // the cell length then: the frames lost are counted at that speed
+    double backAt;    // where the signal came back; negative while still lost
+    double heardTo;   // the last place heard since
 
     std::vector<uint8_t> bytes;
     std::vector<double> byteSeconds;
     std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
 };
 
 namespace {
 
-ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
+ToneLevels levelsAt(const DecoderState& d, int64_t n)
 {
     if (n < 0 || static_cast<uint64_t>(n) >= d.produced ||
         static_cast<uint64_t>(n) + ringSize <= d.produced)
@@ -77,7 +138,7 @@ ToneLevels levelsAt(const RobustDecoder& d, int64_t n)
 }
 
 // The high and low levels at a time between samples, interpolated.
-void levelsBetween(const RobustDecoder& d, double t, double& high, double& low)
+void levelsBetween(const DecoderState& d, double t, double& high, double& low)
 {
     double base = std::floor(t);
     double f = t - base;
@@ -88,7 +149,7 @@ void levelsBetween(const RobustDecoder& d, double t, double& high, double& low)
 }
 
 // +1 for a pure high cell ending at t, -1 for a pure low one, near 0 for neither.
-double contrast(const RobustDecoder& d, double t)
+double contrast(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
@@ -96,7 +157,7 @@ double contrast(const RobustDecoder& d, double t)
     return (h - low) / (h + low + d.floor);
 }
 
-double energy(const RobustDecoder& d, double t)
+double energy(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
@@ -105,17 +166,17 @@ double energy(const RobustDecoder& d, double t)
 
 // How well a frame whose start cell begins at t0 fits: the high cell before it, the low
 // start cell, the eight data cells either way, the three high cells after them.
-double frameFit(const RobustDecoder& d, double t0, double cell)
+double frameFit(const DecoderState& d, double t0, double cell)
 {
-    double fit = contrast(d, t0) - contrast(d, t0 + cell);
-    for (int i = 2; i <= 9; ++i) fit = fit + std::fabs(contrast(d, t0 + i * cell));
-    for (int i = 10; i <= 12; ++i) fit = fit + contrast(d, t0 + i * cell);
+    double fit = contrast(d, t0) - contrast(d, t0 + startCellEnds * cell);
+    for (int i = firstBitEnds; i < firstStopEnds; ++i) fit = fit + std::fabs(contrast(d, t0 + i * cell));
+    for (int i = firstStopEnds; i <= frameCells; ++i) fit = fit + contrast(d, t0 + i * cell);
     return fit;
 }
 
 // The best fitting frame start within from ... to: whole samples first, then halves and
 // quarters about the best.
-double bestFrameStart(const RobustDecoder& d, double from, double to, double cell)
+double bestFrameStart(const DecoderState& d, double from, double to, double cell)
 {
     double best = from, bestFit = frameFit(d, from, cell);
     for (double t = from + 1; t <= to; t = t + 1) {
@@ -139,80 +200,199 @@ double bestFrameStart(const RobustDecoder& d, double from, double to, double cel
     return best;
 }
 
-double meanFrameEnergy(const RobustDecoder& d, double t0, double cell)
+double meanFrameEnergy(const DecoderState& d, double t0, double cell)
 {
     double sum = 0.0;
-    for (int i = 1; i <= 12; ++i) sum = sum + energy(d, t0 + i * cell);
-    return sum / 12;
+    for (int i = startCellEnds; i <= frameCells; ++i) sum = sum + energy(d, t0 + i * cell);
+    return sum / frameCells;
 }
 
-// Where in the recording working sample t0 lies.
-double recordingSeconds(const RobustDecoder& d, double t0)
+// Where working sample t lies in the recording: sample n stands for input sample
+// n D + D - 1, less the filter's delay.
+double secondsAt(const DecoderState& d, double t)
 {
-    // Working sample n stands for input sample n D + D - 1, less the filter's delay.
     const Decimator& m = d.decimator;
-    double input = t0 * m.factor + (m.factor - 1) - m.delay;
+    double input = t * m.factor + (m.factor - 1) - m.delay;
     return input > 0 ? input / d.sampleRate : 0.0;
 }
 
-void addSuspect(RobustDecoder& d, double t0, const char* reason)
+void addSuspect(DecoderState& d, double t0, const char* reason)
 {
     uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
     if (!d.suspects.empty() && d.suspects.back().lastByte + 1 == index) {
         d.suspects.back().lastByte = index;
         return;
     }
-    d.suspects.push_back(SuspectRange{index, index, recordingSeconds(d, t0), reason});
+    d.suspects.push_back(SuspectRange{index, index, secondsAt(d, t0), reason});
 }
 
-void setEnergyLevel(RobustDecoder& d, double level)
+void setEnergyLevel(DecoderState& d, double level)
 {
     d.energyLevel = level;
     d.floor = tiny + floorShare * level;
 }
 
-void updateLevels(RobustDecoder& d, double t0, double cell)
+void updateLevels(DecoderState& d, double t0, double cell)
 {
-    const double a = 0.05;
-    for (int i = 1; i <= 12; ++i) {
+    for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
         double c = contrast(d, t);
         if (std::fabs(c) < sureCell) continue;
         double high, low;
         levelsBetween(d, t, high, low);
         if (c > 0)
-            d.highLevel = d.highLevel > 0 ? d.highLevel + a * (high - d.highLevel) : high;
+            d.highLevel = d.highLevel > 0 ? d.highLevel + levelFollow * (high - d.highLevel) : high;
         else
-            d.lowLevel = d.lowLevel > 0 ? d.lowLevel + a * (low - d.lowLevel) : low;
+            d.lowLevel = d.lowLevel > 0 ? d.lowLevel + levelFollow * (low - d.lowLevel) : low;
     }
     if (d.highLevel > 0 && d.lowLevel > 0) {
         double ratio = d.lowLevel / d.highLevel;
-        d.ratio = ratio < 0.5 ? 0.5 : ratio > 4.0 ? 4.0 : ratio;
+        d.ratio = ratio < fewestRatio ? fewestRatio : ratio > mostRatio ? mostRatio : ratio;
     }
-    setEnergyLevel(d, d.energyLevel + 0.1 * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
+    setEnergyLevel(d, d.energyLevel + energyFollow * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
 }
 
 // Whether a frame heard as the tape starts at t0: a low start cell, as loud as usual.
-bool startsFrame(const RobustDecoder& d, double t0, double cell)
+bool startsFrame(const DecoderState& d, double t0, double cell)
 {
-    double end = t0 + cell;
+    double end = t0 + startCellEnds * cell;
     return contrast(d, end) < nextStartLow && energy(d, end) >= lostLevel * d.energyLevel &&
            toneSteadiness(levelsAt(d, static_cast<int64_t>(end))) >= steadyFrame;
 }
 
+// Whether a frame whose start cell begins at t0 sounds as one: a low start cell,
+// clear data cells, every cell at least as loud as signal lost leaves of `level`.
+bool soundsAsFrame(const DecoderState& d, double t0, double cell, double level)
+{
+    if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
+    for (int i = firstBitEnds; i < firstStopEnds; ++i)
+        if (std::fabs(contrast(d, t0 + i * cell)) < weakCell) return false;
+    for (int i = startCellEnds; i <= frameCells; ++i)
+        if (energy(d, t0 + i * cell) < lostLevel * level) return false;
+    return true;
+}
+
+// Whether `count` frames follow one another from t0 at this cell length, each as the
+// tape sounds it after three clear high cells, its tone steady.
+bool framesFollow(const DecoderState& d, double t0, double cell, int count, double level)
+{
+    for (int j = 0; j < count; ++j) {
+        const double t = t0 + frameCells * j * cell;
+        if (contrast(d, t + startCellEnds * cell) >= startLow) return false;
+        for (int k = 0; k < stopCells; ++k)
+            if (contrast(d, t - k * cell) < sureCell) return false;
+        const double startEnd = t + startCellEnds * cell;
+        if (toneSteadiness(levelsAt(d, static_cast<int64_t>(startEnd))) < steadyFrame) return false;
+        if (!soundsAsFrame(d, t, cell, level)) return false;
+    }
+    return true;
+}
+
+// After a splice the frames go on from another place: the best start within half a
+// frame of `expected` from which frames follow, if any.
+bool spliceContinues(const DecoderState& d, double expected, double cell, double& found)
+{
+    double bestFit = -1e300;
+    bool any = false;
+    const double reach = frameCells / 2 * cell;
+    for (double t = std::floor(expected - reach); t <= expected + reach; t = t + 1) {
+        if (!framesFollow(d, t, cell, framesAfterSplice, d.energyLevel)) continue;
+        double fit = 0.0;
+        for (int j = 0; j < framesAfterSplice; ++j) fit = fit + frameFit(d, t + frameCells * j * cell, cell);
+        if (fit > bestFit) {
+            bestFit = fit;
+            found = t;
+            any = true;
+        }
+    }
+    if (any) found = bestFrameStart(d, found - 0.5, found + 0.5, cell);
+    return any;
+}
+
+// The signal came back after a loss and frames were found again at t0: the frames the
+// clock would have counted in between, at the speed before the loss, are missing. When
+// a leader or a gap came back first, only those before it.
+void endLoss(DecoderState& d, double t0, double until)
+{
+    d.lossPending = false;
+    double frames = std::floor((until - d.lostAt) / (frameCells * d.lostCell) + 0.5);
+    if (!(frames >= 1)) return;
+    double back = d.backAt >= 0 ? d.backAt : t0;
+    uint32_t missing = frames < 4e9 ? static_cast<uint32_t>(frames) : 4000000000u;
+    d.losses.push_back(SignalLoss{static_cast<uint32_t>(d.bytes.size()), missing, secondsAt(d, d.lostAt),
+                                  secondsAt(d, back) - secondsAt(d, d.lostAt)});
+}
+
+void lockAt(DecoderState& d, double t0, double cell)
+{
+    // The run of high cells that ended with this start cell, if it was the last.
+    double run = d.runTo >= t0 - cell ? d.runLength / cell : 0.0;
+    bool afterTone = run >= toneRunCells;
+    // A leader or a gap ended a few frames before: the frames from its end on were
+    // passed over, and are taken as bytes after all.
+    if (!afterTone && d.toneTo >= 0) {
+        double frames = std::floor((t0 - d.toneTo + cell / 2) / (frameCells * cell) + 0.5);
+        if (frames >= 1 && frames <= coastFrames) {
+            t0 = t0 - frames * frameCells * cell;
+            d.missedFrames = static_cast<int>(frames);
+            afterTone = true;
+        }
+    }
+    // Found inside the data where a recording starts or the signal came back: the
+    // frames just before that sound as frames are bytes too, but suspect.
+    if (!afterTone && (d.lossPending || !d.everLocked)) {
+        while (d.missedFrames < coastFrames &&
+               soundsAsFrame(d, t0 - frameCells * cell, cell, d.energyLevel)) {
+            t0 = t0 - frameCells * cell;
+            ++d.missedFrames;
+        }
+    }
+    if (!d.everLocked) d.startsInside = !afterTone;
+    d.everLocked = true;
+    if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0);
+    d.locked = true;
+    d.start = t0;
+    d.cell = cell;
+    d.runFrom = -1;
+    d.runTo = -1;
+    d.toneTo = -1;
+}
+
 // The frame expected at d.start: a byte, or the end of the block.
-void trackFrame(RobustDecoder& d)
+void trackFrame(DecoderState& d)
 {
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
     if (toneSteadiness(levelsAt(d, static_cast<int64_t>(expected))) < steadyFrame) heard = false;
     double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
 
-    double startCell = contrast(d, t0 + cell);
-    double data[8];
+    double startCell = contrast(d, t0 + startCellEnds * cell);
+    double stops = 2.0;
+    for (int i = firstStopEnds; i <= frameCells; ++i) {
+        double c = contrast(d, t0 + i * cell);
+        if (c < stops) stops = c;
+    }
+    // Framing that fails where the tape sounds may be a splice: the frames go on, but
+    // from another place.
+    bool moved = false;
+    if (heard && (startCell > startLow || stops < weakCell)) {
+        double found;
+        if (spliceContinues(d, expected, cell, found) && std::fabs(found - t0) > cell / 2) {
+            t0 = found;
+            moved = true;
+            startCell = contrast(d, t0 + startCellEnds * cell);
+            stops = 2.0;
+            for (int i = firstStopEnds; i <= frameCells; ++i) {
+                double c = contrast(d, t0 + i * cell);
+                if (c < stops) stops = c;
+            }
+        }
+    }
+
+    double data[dataBits];
     double lowData = 0.0, weakest = 2.0;
-    for (int b = 0; b < 8; ++b) {
-        data[b] = contrast(d, t0 + (b + 2) * cell);
+    for (int b = 0; b < dataBits; ++b) {
+        data[b] = contrast(d, t0 + (firstBitEnds + b) * cell);
         if (data[b] < 0) lowData = lowData - data[b];
         if (std::fabs(data[b]) < weakest) weakest = std::fabs(data[b]);
     }
@@ -221,17 +401,32 @@ void trackFrame(RobustDecoder& d)
     // Where the signal is lost, a dropout is told from the end by a frame that starts
     // in place after it.
     bool byte;
-    if (heard) {
+    bool missed = d.missedFrames > 0;
+    if (missed) {
+        --d.missedFrames;
+        byte = true;
+    } else if (moved) {
+        byte = true;
+    } else if (heard) {
         double byteOverGap = -2 * startCell + 2 * lowData;
-        if (startsFrame(d, t0 + 12 * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
+        if (startsFrame(d, t0 + frameCells * cell, cell)) byteOverGap = byteOverGap + nextStartWeight;
         byte = byteOverGap > 0;
     } else {
         byte = false;
-        for (int j = 1; j <= coastFrames && !byte; ++j) byte = startsFrame(d, t0 + 12 * j * cell, cell);
+        for (int j = 1; j <= coastFrames && !byte; ++j)
+            byte = startsFrame(d, t0 + frameCells * j * cell, cell);
     }
     if (!byte) {
         d.locked = false;
         d.lockLostAt = expected;
+        // Lost signal: the frames under it are counted once they are found again.
+        if (!heard && !d.bytes.empty()) {
+            d.lossPending = true;
+            d.lostAt = expected;
+            d.lostCell = cell;
+            d.backAt = -1;
+            d.heardTo = expected;
+        }
         // The hunt goes on after the frame, and never before where it found the lock.
         double next = std::ceil(expected + cell);
         uint64_t after = next > 0 ? static_cast<uint64_t>(next) : 0;
@@ -240,98 +435,150 @@ void trackFrame(RobustDecoder& d)
     }
 
     uint8_t value = 0;
-    for (int b = 0; b < 8; ++b)
+    for (int b = 0; b < dataBits; ++b)
         if (data[b] > 0) value = static_cast<uint8_t>(value | (1 << b));
     d.bytes.push_back(value);
-    d.byteSeconds.push_back(recordingSeconds(d, t0));
+    d.byteSeconds.push_back(secondsAt(d, t0));
 
-    double quietest = energy(d, t0 + cell);
-    for (int i = 2; i <= 12; ++i) {
+    double quietest = energy(d, t0 + startCellEnds * cell);
+    for (int i = firstBitEnds; i <= frameCells; ++i) {
         double e = energy(d, t0 + i * cell);
         if (e < quietest) quietest = e;
     }
-    double stops = 2.0;
-    for (int i = 10; i <= 12; ++i) {
-        double c = contrast(d, t0 + i * cell);
-        if (c < stops) stops = c;
-    }
     if (quietest < lostLevel * d.energyLevel)
         addSuspect(d, t0, "signal lost");
-    else if (startCell > startLow || stops < weakCell)
+    else if (missed || moved || startCell > startLow || stops < weakCell)
         addSuspect(d, t0, "framing");
     else if (weakest < weakCell)
         addSuspect(d, t0, "weak bit");
 
-    if (heard) {
+    if (heard && !moved) {
         double lead = t0 - expected;
-        double next = cell + 0.1 * lead / 12;
-        double least = 0.8 * d.nominalCell, most = 1.25 * d.nominalCell;
+        double next = cell + speedFollow * lead / frameCells;
+        double least = shortestCell * d.nominalCell, most = longestCell * d.nominalCell;
         d.cell = next < least ? least : next > most ? most : next;
         updateLevels(d, t0, cell);
     }
-    d.start = t0 + 12 * d.cell;
+    d.start = t0 + frameCells * d.cell;
 }
 
-// Whether a start cell ends at sample n after a run of high cells; if so, locks onto it.
-void huntAt(RobustDecoder& d, uint64_t n)
+// Follows the runs of high cells the hunt passes, and where the signal comes back
+// after a loss.
+void noteSignal(DecoderState& d, double end, double c)
 {
-    const double end = static_cast<double>(n);
-    if (contrast(d, end) >= startLow) return;
-    ToneLevels before = levelsAt(d, static_cast<int64_t>(n) - static_cast<int64_t>(3 * d.nominalCell));
-    if (toneSteadiness(before) < steadyRun) return;
+    if (c > runHigh) {
+        if (d.runFrom < 0) d.runFrom = end;
+    } else if (c < 0 && d.runFrom >= 0) {
+        d.runLength = end - d.runFrom;
+        d.runTo = end;
+        d.runFrom = -1;
+        if (d.runLength >= toneRunCells * d.nominalCell) d.toneTo = end;
+    }
+    if (!d.lossPending) return;
+    if (energy(d, end) >= lostLevel * d.energyLevel) {
+        if (d.backAt < 0) d.backAt = end;
+        d.heardTo = end;
+    } else {
+        d.backAt = -1;
+    }
+}
+
+// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
+bool lockAfterTone(DecoderState& d, double end)
+{
+    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
+    if (toneSteadiness(before) < steadyRun) return false;
     double speed = toneSpeed(d.detector, before);
-    if (!(speed > 0.8 && speed < 1.25)) speed = 1.0;
+    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
     const double cell = d.nominalCell / speed;
 
-    // Long after any lock the run must be a leader or a gap; right after one, the three
-    // high cells that end every byte will do.
-    int run = end - d.lockLostAt < 48 * cell ? 3 : 8;
+    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
     double sum = 0.0;
     for (int k = 1; k <= run; ++k) sum = sum + contrast(d, end - k * cell);
-    if (sum / run < runHigh) return;
+    if (sum / run < runHigh) return false;
 
     double runEnergy = 0.0;
     for (int k = 1; k <= run; ++k) runEnergy = runEnergy + energy(d, end - k * cell);
     runEnergy = runEnergy / run;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
-    if (contrast(d, t0 + cell) >= startLow) return;
+    if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
     // The frame must sound about as loud as the run before it.
-    for (int i = 1; i <= 13; ++i)
-        if (energy(d, t0 + i * cell) < lostLevel * runEnergy) return;
-    bool nextStarts = contrast(d, t0 + 13 * cell) < nextStartLow;
+    for (int i = startCellEnds; i <= frameCells + startCellEnds; ++i)
+        if (energy(d, t0 + i * cell) < lostLevel * runEnergy) return false;
+    bool nextStarts = contrast(d, t0 + (frameCells + startCellEnds) * cell) < nextStartLow;
     if (!nextStarts) {
         // A block of one byte: only a frame clear in every cell.
-        for (int i = 2; i <= 9; ++i)
-            if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return;
-        for (int i = 10; i <= 12; ++i)
-            if (contrast(d, t0 + i * cell) < sureCell) return;
+        for (int i = firstBitEnds; i < firstStopEnds; ++i)
+            if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return false;
+        for (int i = firstStopEnds; i <= frameCells; ++i)
+            if (contrast(d, t0 + i * cell) < sureCell) return false;
     }
-    d.locked = true;
-    d.start = t0;
-    d.cell = cell;
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
+    lockAt(d, t0, cell);
+    return true;
+}
+
+// Whether frames follow in the data from a start cell that ends at `end`, where the
+// signal came back after a loss (at the speed before it) or before any lock (at the
+// normal speed); if so, locks onto them.
+// How many frames in a row, up to framesCompared, follow from t0.
+int framesInRow(const DecoderState& d, double t0, double cell, double level)
+{
+    int count = 0;
+    while (count < framesCompared && framesFollow(d, t0 + frameCells * count * cell, cell, 1, level))
+        ++count;
+    return count;
+}
+
+void lockInData(DecoderState& d, double end)
+{
+    const double cell = d.lossPending ? d.lostCell : d.nominalCell;
+    double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
+    double level = d.energyLevel > 0 ? d.energyLevel : meanFrameEnergy(d, t0, cell);
+    if (!framesFollow(d, t0, cell, framesInData, level)) return;
+    const int here = framesInRow(d, t0, cell, level);
+    for (int k = 1; k < frameCells; ++k) {
+        double other = bestFrameStart(d, t0 + (k - 0.5) * cell, t0 + (k + 0.5) * cell, cell);
+        if (framesInRow(d, other, cell, level) >= here) return;
+    }
+    if (!(d.energyLevel > 0)) setEnergyLevel(d, level);
+    lockAt(d, t0, cell);
+}
+
+void huntAt(DecoderState& d, uint64_t n)
+{
+    const double end = static_cast<double>(n);
+    const double c = contrast(d, end);
+    noteSignal(d, end, c);
+    if (c >= startLow) return;
+    if (lockAfterTone(d, end)) return;
+    if (d.lossPending ? d.backAt >= 0 : !d.everLocked) lockInData(d, end);
 }
 
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the
 // starts of the frames that may follow a dropout and the search's reach. Until the
 // levels reach as far as the tracker waits for, it is not called again.
-void track(RobustDecoder& d)
+void track(DecoderState& d)
 {
     const double produced = static_cast<double>(d.produced);
     double reach;
     for (;;) {
         if (d.locked) {
-            reach = d.start + (12 * coastFrames + 1.5) * d.cell + 2;
+            reach = d.start + (frameCells * coastFrames + 1.5) * d.cell + 2;
             if (!d.finished && reach > produced) break;
             // At the end a frame whose data cells the recording does not hold is none.
-            if (d.finished && d.start + 10 * d.cell > produced) {
+            if (d.finished && d.start + firstStopEnds * d.cell > produced) {
+                // A start cell that sounds there: the recording stops inside a byte.
+                d.endsInside = d.start + firstBitEnds * d.cell <= produced && startsFrame(d, d.start, d.cell);
                 d.locked = false;
                 d.scan = d.produced;
                 return;
             }
             trackFrame(d);
         } else {
-            reach = static_cast<double>(d.scan) + 15 * d.nominalCell + 2;
+            reach = static_cast<double>(d.scan) +
+                    (frameCells * (framesCompared + 1) + 2) * longestCell * d.nominalCell + 2;
             if (d.scan >= d.produced) return;
             if (!d.finished && reach > produced) break;
             huntAt(d, d.scan);
@@ -343,7 +590,7 @@ void track(RobustDecoder& d)
 
 // The levels of the working samples enter the ring a piece at a time; the tracker
 // goes on whenever they reach as far as it waits for.
-void takeWorkingSamples(RobustDecoder& d, const double* samples, size_t count)
+void takeWorkingSamples(DecoderState& d, const double* samples, size_t count)
 {
     for (size_t at = 0; at < count; at += levelsPiece) {
         size_t size = count - at < levelsPiece ? count - at : levelsPiece;
@@ -364,58 +611,78 @@ double safeSample(double x)
 
 }  // namespace
 
-RobustDecoderHandle createRobustDecoder(double sampleRate)
+RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
 {
-    RobustDecoderHandle handle(new RobustDecoder());
-    RobustDecoder* d = handle.get();
-    d->sampleRate = sampleRate > 0 ? sampleRate : 1;
-    setUpDecimator(d->decimator, d->sampleRate);
-    double workingRate = d->sampleRate / d->decimator.factor;
-    setUpToneDetector(d->detector, workingRate);
-    d->nominalCell = workingRate / 1200.0;
-    d->ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
-    d->levels.assign(levelsPiece, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
-    d->produced = 0;
-    d->waitUntil = 0;
-    d->finished = false;
-    d->locked = false;
-    d->start = 0;
-    d->cell = d->nominalCell;
-    d->scan = 0;
-    d->lockLostAt = -1e300;
-    d->ratio = 1.32;
-    d->highLevel = d->lowLevel = 0.0;
-    setEnergyLevel(*d, 0.0);
-    return handle;
+    DecoderState& d = *state_;
+    d.sampleRate = sampleRate > 0 ? sampleRate : 1;
+    setUpDecimator(d.decimator, d.sampleRate);
+    double workingRate = d.sampleRate / d.decimator.factor;
+    setUpToneDetector(d.detector, workingRate);
+    d.nominalCell = workingRate / 1200.0;
+    d.ring.assign(ringSize, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
+    d.levels.assign(levelsPiece, ToneLevels{0.0f, 0.0f, 0.0f, 0.0f});
+    d.produced = 0;
+    d.waitUntil = 0;
+    d.finished = false;
+    d.locked = false;
+    d.start = 0;
+    d.cell = d.nominalCell;
+    d.scan = 0;
+    d.lockLostAt = -1e300;
+    d.ratio = encoderRatio;
+    d.highLevel = d.lowLevel = 0.0;
+    d.runFrom = d.runTo = d.toneTo = -1;
+    d.missedFrames = 0;
+    d.runLength = 0;
+    d.everLocked = d.startsInside = d.endsInside = false;
+    d.lossPending = false;
+    d.lostAt = d.heardTo = 0;
+    d.lostCell = d.nominalCell;
+    d.backAt = -1;
+    setEnergyLevel(d, 0.0);
 }
 
-void feedRobustDecoder(RobustDecoder* d, const float* samples, size_t count)
+RobustDecoder::~RobustDecoder() = default;
+
+void RobustDecoder::feed(const float* samples, size_t count)
 {
-    if (d->finished) return;
+    DecoderState& d = *state_;
+    if (d.finished) return;
     for (size_t at = 0; at < count; at += decimatorPiece) {
         size_t size = count - at < decimatorPiece ? count - at : decimatorPiece;
-        d->inputs.resize(size);
+        d.inputs.resize(size);
         for (size_t k = 0; k < size; ++k) {
             double x = samples[at + k];
-            d->inputs[k] = std::fabs(x) <= largestSample ? x : safeSample(x);
+            d.inputs[k] = std::fabs(x) <= largestSample ? x : safeSample(x);
         }
-        d->working.clear();
-        decimate(d->decimator, d->inputs.data(), size, d->working);
-        takeWorkingSamples(*d, d->working.data(), d->working.size());
+        d.working.clear();
+        decimate(d.decimator, d.inputs.data(), size, d.working);
+        takeWorkingSamples(d, d.working.data(), d.working.size());
     }
 }
 
-void finishRobustDecoder(RobustDecoder* d)
+void RobustDecoder::finish()
 {
-    if (d->finished) return;
-    d->finished = true;
-    track(*d);
+    DecoderState& d = *state_;
+    if (d.finished) return;
+    // The decimator's filter holds the last inputs back by its delay: silence after
+    // them brings them out.
+    const std::vector<float> silence(static_cast<size_t>(d.decimator.delay) + d.decimator.factor, 0.0f);
+    feed(silence.data(), silence.size());
+    d.finished = true;
+    track(d);
+    // The signal came back but no frames followed before the end.
+    if (d.lossPending && d.backAt >= 0) endLoss(d, d.heardTo, d.heardTo);
 }
 
-const std::vector<uint8_t>& robustBytes(const RobustDecoder* d) { return d->bytes; }
+const std::vector<uint8_t>& RobustDecoder::bytes() const { return state_->bytes; }
 
-const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* d) { return d->suspects; }
+const std::vector<SuspectRange>& RobustDecoder::suspects() const { return state_->suspects; }
 
-const std::vector<double>& robustByteSeconds(const RobustDecoder* d) { return d->byteSeconds; }
+const std::vector<double>& RobustDecoder::byteSeconds() const { return state_->byteSeconds; }
 
-void RobustDecoderDeleter::operator()(RobustDecoder* decoder) const { delete decoder; }
+const std::vector<SignalLoss>& RobustDecoder::losses() const { return state_->losses; }
+
+bool RobustDecoder::startsInsideData() const { return state_->startsInside; }
+
+bool RobustDecoder::endsInsideData() const { return state_->endsInside; }

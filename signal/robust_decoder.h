@@ -1,7 +1,7 @@
 #pragma once
 // The decoder of `hibarion --robust`: recordings as people have them (any level, noise,
 // hum, wow, dropouts), fed in blocks so that a recording is never held whole. It reports
-// the bytes it found and which of them are suspect.
+// the bytes it found, which of them are suspect, and where bytes are missing.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,23 +17,45 @@ struct SuspectRange {
     std::string reason;
 };
 
-struct RobustDecoder;
-struct RobustDecoderDeleter {
-    void operator()(RobustDecoder* decoder) const;
+// Where the signal was lost for longer than frames can be counted through: about
+// `missingBytes` bytes of the tape are not in the image, which holds `bytesBefore`
+// bytes before them. The count is the loss's length at the speed measured before it.
+struct SignalLoss {
+    uint32_t bytesBefore;
+    uint32_t missingBytes;
+    double seconds;   // where the loss begins in the recording
+    double duration;  // until the signal came back
 };
-// The decoder's owner: it is destroyed with its handle.
-typedef std::unique_ptr<RobustDecoder, RobustDecoderDeleter> RobustDecoderHandle;
+
+struct DecoderState;
 
 // A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
 // the ratio of the tones counts, so any scale decodes alike down to about 1e-9; samples
 // beyond +-1e6 are clipped there, and one that is no number is silence. Below 4800
 // samples a second the 2400 Hz tone cannot be recorded, and its alias is not sought.
-RobustDecoderHandle createRobustDecoder(double sampleRate);
-// The next `count` samples, in order; blocks of any size.
-void feedRobustDecoder(RobustDecoder* decoder, const float* samples, size_t count);
-// The recording has ended: the bytes and the suspects are final.
-void finishRobustDecoder(RobustDecoder* decoder);
-const std::vector<uint8_t>& robustBytes(const RobustDecoder* decoder);
-const std::vector<SuspectRange>& robustSuspects(const RobustDecoder* decoder);
-// Where each byte starts in the recording, in seconds.
-const std::vector<double>& robustByteSeconds(const RobustDecoder* decoder);
+class RobustDecoder {
+public:
+    explicit RobustDecoder(double sampleRate);
+    ~RobustDecoder();
+    RobustDecoder(const RobustDecoder&) = delete;
+    RobustDecoder& operator=(const RobustDecoder&) = delete;
+
+    // The next `count` samples, in order; blocks of any size.
+    void feed(const float* samples, size_t count);
+    // The recording has ended: the bytes and the reports are final.
+    void finish();
+
+    const std::vector<uint8_t>& bytes() const;
+    const std::vector<SuspectRange>& suspects() const;
+    // Where each byte starts in the recording, in seconds.
+    const std::vector<double>& byteSeconds() const;
+    const std::vector<SignalLoss>& losses() const;
+    // Whether no leading tone came before the first byte: the recording starts inside
+    // the data, and bytes before it may be missing.
+    bool startsInsideData() const;
+    // Whether the recording stops inside a byte, whose frame it does not hold whole.
+    bool endsInsideData() const;
+
+private:
+    std::unique_ptr<DecoderState> state_;
+};

@@ -2,30 +2,12 @@
 
 #include <cmath>
 
-#include "core/sine.h"
-
 namespace {
 
-const double pi = 3.141592653589793;
 // Butterworth edges lie at half power: these keep about 95 % of the 1200 Hz tone and
 // 90 % of the 2400 Hz one.
 const double lowEdge = 800.0;
 const double highEdge = 3200.0;
-// The Q of the two sections of a fourth-order Butterworth filter.
-const double butterworthQ[2] = {0.5411961001461970, 1.3065629648763766};
-
-// A Butterworth section by the bilinear transform, as a high-pass or a low-pass.
-BandSection section(double cutoff, double sampleRate, double q, bool highPass)
-{
-    double w = 2.0 * pi * cutoff / sampleRate;
-    double cosine = portableSine(w + pi / 2.0);
-    double alpha = portableSine(w) / (2.0 * q);
-    double a0 = 1.0 + alpha;
-    double b1 = highPass ? -(1.0 + cosine) : 1.0 - cosine;
-    double b0 = (highPass ? 1.0 + cosine : 1.0 - cosine) / 2.0;
-    return {b0 / a0, b1 / a0, b0 / a0, -2.0 * cosine / a0, (1.0 - alpha) / a0};
-}
-
 }  // namespace
 
 void startTapeBandMeter(TapeBandMeter& meter, int channels, double sampleRate)
@@ -33,11 +15,12 @@ void startTapeBandMeter(TapeBandMeter& meter, int channels, double sampleRate)
     // Below 7112 samples a second the band's top lies beyond 0.45 of the rate, where
     // the transform would fold it; the band then ends there.
     double top = highEdge < 0.45 * sampleRate ? highEdge : 0.45 * sampleRate;
+    BandChannel channel = BandChannel();
     for (int k = 0; k < 2; ++k) {
-        meter.sections[k] = section(lowEdge, sampleRate, butterworthQ[k], true);
-        meter.sections[2 + k] = section(top, sampleRate, butterworthQ[k], false);
+        channel.sections[k] = butterworthSection(lowEdge, sampleRate, butterworthQ[k], true);
+        channel.sections[2 + k] = butterworthSection(top, sampleRate, butterworthQ[k], false);
     }
-    meter.channels.assign(static_cast<size_t>(channels > 0 ? channels : 0), BandChannel());
+    meter.channels.assign(static_cast<size_t>(channels > 0 ? channels : 0), channel);
     meter.frames = 0;
 }
 
@@ -48,23 +31,22 @@ void measureTapeBand(TapeBandMeter& meter, const float* samples, size_t frames)
         BandChannel& ch = meter.channels[c];
         // The high-pass starts as if the first sample had always been there, so that a
         // channel's offset does not ring through the band as a step.
-        if (meter.frames == 0 && frames > 0) ch.x1[0] = ch.x2[0] = samples[c];
+        if (meter.frames == 0 && frames > 0) ch.sections[0].x1 = ch.sections[0].x2 = samples[c];
         for (size_t f = 0; f < frames; ++f) {
             double x = samples[f * channels + c];
             ch.sum += x;
             ch.sumOfSquares += x * x;
             double v = x;
             for (int k = 0; k < 4; ++k) {
-                const BandSection& s = meter.sections[k];
-                double y = s.b0 * v + s.b1 * ch.x1[k] + s.b2 * ch.x2[k] - s.a1 * ch.y1[k] -
-                           s.a2 * ch.y2[k];
+                Biquad& s = ch.sections[k];
+                double y = s.b0 * v + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
                 // A decaying state would otherwise sink into subnormal numbers, which
                 // are slow, and may ring there for ever.
                 if (std::fabs(y) < 1e-30) y = 0.0;
-                ch.x2[k] = ch.x1[k];
-                ch.x1[k] = v;
-                ch.y2[k] = ch.y1[k];
-                ch.y1[k] = y;
+                s.x2 = s.x1;
+                s.x1 = v;
+                s.y2 = s.y1;
+                s.y1 = y;
                 v = y;
             }
             ch.bandSquares += v * v;

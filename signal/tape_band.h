@@ -7,18 +7,14 @@
 #include <cstdint>
 #include <vector>
 
-// One second-order section, direct form I.
-struct BandSection {
-    double b0, b1, b2, a1, a2;
-};
+#include "signal/biquad.h"
 
 struct BandChannel {
-    double x1[4], x2[4], y1[4], y2[4];  // the state of each section
+    Biquad sections[4];  // a fourth-order high-pass, then a fourth-order low-pass
     double sum, sumOfSquares, bandSquares;
 };
 
 struct TapeBandMeter {
-    BandSection sections[4];  // a fourth-order high-pass, then a fourth-order low-pass
     std::vector<BandChannel> channels;
     uint64_t frames;
 };

@@ -16,23 +16,6 @@ const double highPassCorner = 600.0;
 // How quickly the measured speed follows: an average over about 32 cells.
 const double speedCells = 32.0;
 
-double portableCosine(double x) { return portableSine(x + pi / 2); }
-
-Biquad highPassSection(double rate, double corner, double q)
-{
-    double w = 2 * pi * corner / rate;
-    double alpha = portableSine(w) / (2 * q);
-    double cosw = portableCosine(w);
-    double a0 = 1 + alpha;
-    Biquad s = {};
-    s.b0 = (1 + cosw) / 2 / a0;
-    s.b1 = -(1 + cosw) / a0;
-    s.b2 = s.b0;
-    s.a1 = -2 * cosw / a0;
-    s.a2 = (1 - alpha) / a0;
-    return s;
-}
-
 // One sample through a section; the last output's term last, the only one the next
 // sample waits for.
 inline double filtered(Biquad& s, double x)
@@ -63,9 +46,8 @@ void setUpToneDetector(ToneDetector& detector, double workingRate)
     detector.workingRate = workingRate;
     int window = static_cast<int>(std::lround(workingRate / 1200.0));
     detector.window = window < 2 ? 2 : window;
-    // The two sections' Q values of a fourth-order Butterworth response.
-    detector.highPass[0] = highPassSection(workingRate, highPassCorner, 0.5411961001461970);
-    detector.highPass[1] = highPassSection(workingRate, highPassCorner, 1.3065629648763766);
+    for (int k = 0; k < 2; ++k)
+        detector.highPass[k] = butterworthSection(highPassCorner, workingRate, butterworthQ[k], true);
     detector.recent.assign(detector.window - 1, 0.0);
     detector.highCos.clear();
     detector.highSin.clear();

@@ -5,11 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-// Second-order IIR section, direct form I.
-struct Biquad {
-    double b0, b1, b2, a1, a2;
-    double x1, x2, y1, y2;
-};
+#include "signal/biquad.h"
 
 struct ToneDetector {
     double workingRate;

@@ -167,13 +167,20 @@ TEST_F(Decoder, OutputNamesAndFailures)
     EXPECT_EQ(recordedPlatform.messages[0].text, folder + "no-such-folder/game.P6 は書き込めません");
     EXPECT_EQ(recordedPlatform.cursors, "WA");
 
-    // Writes that fail after the file was created are reported, not passed off.
+    // Writes that fail on a full disk are reported, not passed off, and the image
+    // already there stays whole, with nothing left beside it.
     clearRecordedPlatform();
-    ASSERT_EQ(symlink("/dev/full", (folder + "full.P6").c_str()), 0);
-    EXPECT_EQ(decodeRecording(nullptr, (folder + "full.wav").c_str()), 0);
+    const Bytes earlier(300, 9);
+    writeFileBytes(folder + "full.P6", earlier);
+    {
+        FileSizeLimit fullDisk(100);
+        EXPECT_EQ(decodeRecording(nullptr, (folder + "full.wav").c_str()), 0);
+    }
     ASSERT_EQ(recordedPlatform.messages.size(), 1u);
     EXPECT_EQ(recordedPlatform.messages[0].text, folder + "full.P6 は書き込めません");
     EXPECT_EQ(recordedPlatform.cursors, "WA");
+    EXPECT_EQ(readFileBytes(folder + "full.P6"), earlier);
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"GAME.P6", "full.P6"}));
 }
 
 }  // namespace

@@ -163,14 +163,21 @@ TEST_F(Encoder, OutputNamesAndFailures)
     EXPECT_EQ(recordedPlatform.cursors, "WA");
     EXPECT_EQ(loadedDataSlot.held, 1);  // the image stays for the listing
 
-    // A device that refuses every write: reported, never passed off as success.
+    // A disk that fills up: reported, never passed off as success; the recording there
+    // before stays whole, and no part of the new one is left beside it.
     std::string full = folder + "FULL.p6";
-    ASSERT_EQ(symlink("/dev/full", (folder + "FULL_.wav").c_str()), 0);
+    const Bytes earlier(100000, 0x80);
+    writeFileBytes(folder + "FULL_.wav", earlier);
     clearRecordedPlatform();
-    EXPECT_EQ(encodeTapeImage(nullptr, full.c_str()), 0);
+    {
+        FileSizeLimit fullDisk(30000);
+        EXPECT_EQ(encodeTapeImage(nullptr, full.c_str()), 0);
+    }
     ASSERT_EQ(recordedPlatform.messages.size(), 1u);
     EXPECT_EQ(recordedPlatform.messages[0].text, folder + "FULL_.wav は書き込めません");
     EXPECT_EQ(recordedPlatform.cursors, "WA");
+    EXPECT_EQ(readFileBytes(folder + "FULL_.wav"), earlier);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"FULL_.wav"});
 }
 
 TEST_F(Encoder, RefusesARecordingTooLargeForItsHeader)

@@ -152,8 +152,9 @@ TEST_F(FrontEnd, EndingsInEveryMixOfCase)
     EXPECT_EQ(r.status, 1);
     for (const char* image : {"song.P6", "SONG.P6"}) EXPECT_EQ(readFileBytes(folder + image), sampleImage);
     for (const char* wav : {"GAME_.wav", "game_.wav", "x_.wav"}) EXPECT_TRUE(fileExists(folder + wav));
-    // Every other name is answered, the 3-byte one too, which the window passes over.
-    std::string expected;
+    // song.wAv would replace the image that song.Wav gave. Every other name is answered,
+    // the 3-byte one too, which the window passes over.
+    std::string expected = "hibarion: song.P6: cannot be written: an earlier file of this run wrote it\n";
     for (const char* name : {"a.b", "GAME.P66", "SONG.WAVE", "README.TXT", "tapes"})
         expected += "hibarion: " + std::string(name) + ": not a recording or a tape image (.wav, .p6)\n";
     EXPECT_EQ(r.err, expected);
@@ -177,7 +178,7 @@ TEST_F(FrontEnd, ListingsFollowTheSettingEvenAfterAFailedEncoding)
     mkdir((folder + "OTHER_.wav").c_str(), 0755);
     RunResult r = run({"OTHER.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "hibarion: OTHER_.wav: cannot be written\n");
+    EXPECT_EQ(r.err, "hibarion: OTHER_.wav: cannot be written: Is a directory\n");
     EXPECT_TRUE(fileExists(folder + "OTHER.txt"));
 }
 
@@ -194,8 +195,8 @@ TEST_F(FrontEnd, TheEncoderUsesTheSlownessOfTheSettingsFile)
     EXPECT_EQ(run({"GAME.p6"}).status, 0);
     uint64_t samples = countRecordingSamples(static_cast<uint32_t>(sampleImage.size()), 4.0);
     EXPECT_EQ(readFileBytes(folder + "GAME_.wav").size(), samples + 44);
-    // Saved back at exit in the file's own format.
-    EXPECT_NE(textOf(readFileBytes(folder + "Hibarion.ini")).find("  4.0\r\n"), std::string::npos);
+    // Read, never written back.
+    EXPECT_EQ(textOf(readFileBytes(folder + "Hibarion.ini")), text);
 }
 
 TEST_F(FrontEnd, NamesAreShownAsGivenAndLongOnesCutAsTheDropBufferCuts)
@@ -446,6 +447,174 @@ TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
     EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found("my.ini"));
     EXPECT_EQ(readFileBytes(folder + "my.ini").size(), 635u);
     EXPECT_TRUE(fileExists(folder + "GAME.txt"));
+}
+
+// ---- Files written whole, never clobbered -------------------------------------------
+
+// Writes of the program fail as on a full disk: a file size limit of 0 with SIGXFSZ
+// ignored. Its standard error and status go through a pipe, which the limit spares.
+RunResult runOnAFullDisk(const std::string& folder, const std::string& arguments)
+{
+    std::string command = "cd " + shellQuoted(folder) + " && (trap '' XFSZ; ulimit -f 0; ./hibarion " +
+                          arguments + " 2>&1; echo \"status $?\") | cat >" + shellQuoted(folder + "log.txt");
+    RunResult result{-1, "", ""};
+    if (std::system(command.c_str()) != 0) return result;
+    std::string log = textOf(readFileBytes(folder + "log.txt"));
+    std::string::size_type at = log.rfind("status ");
+    if (at == std::string::npos) return result;
+    result.status = std::atoi(log.c_str() + at + 7);
+    result.err = log.substr(0, at);
+    return result;
+}
+
+TEST_F(FrontEnd, AFullDiskKeepsEveryEarlierOutputWholeAndSaysWhy)
+{
+    writeDefaultSettings();
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    writeRecording("song.wav", sampleImage);
+    const Bytes earlier(5000, 0x55);
+    for (const char* output : {"GAME_.wav", "GAME.txt", "song.P6"}) writeFileBytes(folder + output, earlier);
+    writeFileBytes(folder + "log.txt", Bytes());
+    const std::vector<std::string> before = namesIn(folder);
+
+    RunResult r = runOnAFullDisk(folder, "GAME.p6 song.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: GAME_.wav: cannot be written: File too large\n"
+                     "hibarion: GAME.txt: cannot be written: File too large\n"
+                     "hibarion: song.P6: cannot be written: File too large\n");
+    for (const char* output : {"GAME_.wav", "GAME.txt", "song.P6"})
+        EXPECT_EQ(readFileBytes(folder + output), earlier) << output;
+    EXPECT_EQ(namesIn(folder), before);
+
+    // The settings file cannot be made either: named once, with its path; the
+    // conversions go on.
+    std::remove((folder + "Hibarion.ini").c_str());
+    r = runOnAFullDisk(folder, "--settings=my.ini xy.b");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: my.ini: not found; written with the defaults\n"
+                     "hibarion: my.ini: cannot be written; check the file's attributes: File too large\n"
+                     "hibarion: xy.b: not a recording or a tape image (.wav, .p6)\n");
+    EXPECT_FALSE(fileExists(folder + "my.ini"));
+}
+
+// As a user who may not write them, even when the tests run as root.
+TEST_F(FrontEnd, ReadOnlyOutputsStayAsTheyWere)
+{
+    writeDefaultSettings();
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    const Bytes earlier(5000, 0x55);
+    writeFileBytes(folder + "GAME_.wav", earlier);
+    chmod((folder + "GAME_.wav").c_str(), 0444);
+    chmod(folder.c_str(), 0777);
+    if (geteuid() == 0) program = "setpriv --reuid=65534 --regid=65534 --clear-groups ./hibarion";
+
+    RunResult r = run({"GAME.p6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: GAME_.wav: cannot be written: Permission denied\n");
+    EXPECT_EQ(readFileBytes(folder + "GAME_.wav"), earlier);
+    EXPECT_TRUE(fileExists(folder + "GAME.txt"));
+}
+
+TEST_F(FrontEnd, NoOutputReplacesOneOfTheSameRunAndNoClobberKeepsEveryExistingOne)
+{
+    writeDefaultSettings();
+    mkdir((folder + "a").c_str(), 0755);
+    mkdir((folder + "b").c_str(), 0755);
+    mkdir((folder + "out").c_str(), 0755);
+    writeFileBytes(folder + "a/GAME_.wav", makeWaveFile(synthesizeTapeSignal(sampleImage, 11025), 11025));
+    writeFileBytes(folder + "b/GAME_.wav", makeWaveFile(synthesizeTapeSignal(Bytes(40, 7), 11025), 11025));
+    writeFileBytes(folder + "a/GAME.p6", sampleImage);
+    writeFileBytes(folder + "b/GAME.p6", Bytes(40, 7));
+
+    RunResult r = run({"-o", "out", "a/GAME_.wav", "b/GAME_.wav", "a/GAME.p6", "b/GAME.p6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: out/GAME_.P6: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: out/GAME_.wav: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: out/GAME.txt: cannot be written: an earlier file of this run wrote it\n");
+    EXPECT_EQ(readFileBytes(folder + "out/GAME_.P6"), sampleImage);
+    // The same folder by another spelling is the same folder.
+    r = run({"a/GAME.p6", "b/../a/GAME.p6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: b/../a/GAME_.wav: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: b/../a/GAME.txt: cannot be written: an earlier file of this run wrote it\n");
+
+    // The edit round trip: the edited listing survives the last step, and --no-clobber
+    // keeps it too, while the recording it did not have yet is written.
+    writeFileBytes(folder + "GAME.p6", sampleImage);
+    ASSERT_EQ(run({"GAME.p6"}).status, 0);
+    std::string listing = textOf(readFileBytes(folder + "GAME.txt"));
+    listing.replace(listing.find("ＨＩ"), std::string("ＨＩ").size(), "ＨＯ");
+    writeFileBytes(folder + "GAME.txt", bytesOf(listing));
+    ASSERT_EQ(run({"--tokenize", "GAME.txt"}).status, 0);
+    ASSERT_EQ(run({"--no-listing", "GAME.p6"}).status, 0);
+    EXPECT_EQ(textOf(readFileBytes(folder + "GAME.txt")), listing);
+    std::remove((folder + "GAME_.wav").c_str());
+    r = run({"-n", "GAME.p6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: GAME.txt: cannot be written: it exists, and --no-clobber keeps it\n");
+    EXPECT_EQ(textOf(readFileBytes(folder + "GAME.txt")), listing);
+    EXPECT_TRUE(fileExists(folder + "GAME_.wav"));
+}
+
+// Stopped midway through a long recording: the one there before stays, and no part of
+// the new one is left behind.
+TEST_F(FrontEnd, ARunStoppedMidwayLeavesNoPartOfAFile)
+{
+    writeDefaultSettings();
+    writeFileBytes(folder + "LONG.p6", Bytes(20000, 0x41));
+    const Bytes earlier(5000, 0x55);
+    writeFileBytes(folder + "LONG_.wav", earlier);
+    const std::vector<std::string> before = namesIn(folder);
+    std::string command = "cd " + shellQuoted(folder) +
+                          " && { ./hibarion --rate=192000 --slowness=16 LONG.p6 >/dev/null 2>&1 & pid=$!;"
+                          " until ls -a | grep -q '^[.]hibarion-' || ! kill -0 $pid; do sleep 0.01; done;"
+                          " kill -TERM $pid; wait $pid; echo $? >status; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(textOf(readFileBytes(folder + "status")), "143\n");  // 128 + SIGTERM
+    std::remove((folder + "status").c_str());
+    EXPECT_EQ(readFileBytes(folder + "LONG_.wav"), earlier);
+    EXPECT_EQ(namesIn(folder), before);
+}
+
+TEST_F(FrontEnd, ASettingsFileNamedThatIsNoSettingsFileIsRefusedAndKept)
+{
+    writeFileBytes(folder + "GAME.p6", Bytes(3000, 0x41));
+    writeFileBytes(folder + "X.p6", sampleImage);
+    mkdir((folder + "folder.ini").c_str(), 0755);
+    for (const char* named : {"GAME.p6", "folder.ini"}) {
+        RunResult r = run({"--settings", named, "X.p6"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, std::string("hibarion: --settings '") + named +
+                             "' is not a Hibarion settings file; it is left as it is\n");
+    }
+    EXPECT_EQ(readFileBytes(folder + "GAME.p6"), Bytes(3000, 0x41));
+    EXPECT_FALSE(fileExists(folder + "X_.wav"));
+}
+
+// Runs that share one settings file read it and leave it alone; before, each saved it at
+// exit, and a run that read it meanwhile found it half-written and reset it.
+TEST_F(FrontEnd, ParallelRunsSharingOneSettingsFileNeverResetIt)
+{
+    writeSettings([] {
+        conversionSettings.basicListing = 0;
+        conversionSettings.outputSlowness = 4;
+    });
+    ASSERT_EQ(std::rename((folder + "Hibarion.ini").c_str(), (folder + "shared.ini").c_str()), 0);
+    const Bytes settings = readFileBytes(folder + "shared.ini");
+    const int runs = 12;
+    std::string command = "cd " + shellQuoted(folder) + " && for k in $(seq " + std::to_string(runs) +
+                          "); do ./hibarion --settings shared.ini G$k.p6 >out$k 2>err$k & done; wait";
+    for (int k = 1; k <= runs; ++k) writeFileBytes(folder + "G" + std::to_string(k) + ".p6", sampleImage);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    const uint64_t samples = countRecordingSamples(static_cast<uint32_t>(sampleImage.size()), 4.0);
+    for (int k = 1; k <= runs; ++k) {
+        std::string n = std::to_string(k);
+        EXPECT_EQ(textOf(readFileBytes(folder + "err" + n)), "") << k;
+        EXPECT_EQ(readFileBytes(folder + "G" + n + "_.wav").size(), samples + 44) << k;
+        EXPECT_FALSE(fileExists(folder + "G" + n + ".txt")) << k;
+    }
+    EXPECT_EQ(readFileBytes(folder + "shared.ini"), settings);
 }
 
 // ---- The Debian package ------------------------------------------------------------

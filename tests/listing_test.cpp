@@ -283,15 +283,20 @@ TEST_F(ListingTest, ListingThatCannotBeCreatedIsReported)
     EXPECT_TRUE(recordedPlatform.written.empty());
 }
 
-TEST_F(ListingTest, ListingThatCannotBeWrittenIsReported)
+TEST_F(ListingTest, ListingThatCannotBeWrittenIsReportedAndTheOldOneKept)
 {
-    if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     std::string listing = folder + "GAME.txt";
-    ASSERT_EQ(0, symlink("/dev/full", listing.c_str()));
+    const Bytes edited = bytesOf("10 PRINT \"EDITED\"\r\n");
+    writeFileBytes(listing, edited);
     holdImage(programImage(PlainName, {{10, {0x95}}}));
-    EXPECT_FALSE(writeBasicListing(MainWindow, (folder + "GAME.P6").c_str()));
+    {
+        FileSizeLimit fullDisk(10);
+        EXPECT_FALSE(writeBasicListing(MainWindow, (folder + "GAME.P6").c_str()));
+    }
     EXPECT_EQ("WA", recordedPlatform.cursors);
     ASSERT_EQ(1u, recordedPlatform.messages.size());
     EXPECT_EQ(listing + " は書き込めません", recordedPlatform.messages[0].text);
     EXPECT_TRUE(recordedPlatform.written.empty());
+    EXPECT_EQ(readFileBytes(listing), edited);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"GAME.txt"});
 }

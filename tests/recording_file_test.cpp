@@ -127,6 +127,38 @@ TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
     EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + 100), Bytes(image.begin(), image.begin() + 100));
 }
 
+TEST_F(RecordingFile, AFileCutShortSaysWhereItEndsAndWhatItsHeaderPromised)
+{
+    const int rate = 44100;
+    const Bytes image = randomImage(300, 5);
+    const std::vector<float> tape = tapeSignal(image, rate);
+    const double whole = static_cast<double>(tape.size()) / rate;
+    const size_t kept = tape.size() * 3 / 4;
+    for (int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_PCM_24}) {
+        writeSoundFile(folder + "whole", format, rate, 1, tape);
+        Bytes file = readFileBytes(folder + "whole");
+        // The samples come last in both, after headers of fixed size.
+        const size_t bytesPerFrame = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 2 : 3;
+        file.resize(file.size() - (tape.size() - kept) * bytesPerFrame);
+        writeFileBytes(folder + "cut", file);
+
+        RecordingDecoding d = decodeRecordingFile(folder + "cut", 0);
+        EXPECT_EQ(d.error, "");
+        EXPECT_EQ(d.readError, "recording ends early at " + recordingTime(static_cast<double>(kept) / rate) +
+                                   " (the header promises " + recordingTime(whole) + ")");
+        ASSERT_GT(d.bytes.size(), 100u);
+        EXPECT_EQ(d.bytes, Bytes(image.begin(), image.begin() + static_cast<long>(d.bytes.size())));
+    }
+    // A size left open, as a recording still being written has, promises nothing.
+    writeSoundFile(folder + "open.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, tape);
+    Bytes file = readFileBytes(folder + "open.wav");
+    std::fill_n(file.begin() + 40, 4, 0xFF);
+    writeFileBytes(folder + "open.wav", file);
+    RecordingDecoding open = decodeRecordingFile(folder + "open.wav", 0);
+    EXPECT_EQ(open.readError, "");
+    EXPECT_EQ(open.bytes, image);
+}
+
 TEST(RecordingTime, MinutesSecondsAndHundredths)
 {
     EXPECT_EQ(recordingTime(7.254), "0:07.25");

@@ -16,34 +16,59 @@ namespace {
 
 const double pi = 3.141592653589793;
 
+Bytes randomImage(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes image(size);
+    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
+    return image;
+}
+
 struct Decoded {
     Bytes bytes;
     std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
+    bool startsInside, endsInside;
 };
 
 // Feeds `samples` in blocks of the sizes `blocks` gives in turn (all at once without).
 Decoded decode(const Floats& samples, int rate, std::vector<size_t> blocks = {})
 {
-    RobustDecoderHandle handle = createRobustDecoder(rate);
-    RobustDecoder* decoder = handle.get();
+    RobustDecoder decoder(rate);
     size_t at = 0;
     for (size_t k = 0; at < samples.size(); ++k) {
         size_t size = blocks.empty() ? samples.size() : blocks[k % blocks.size()];
         if (size > samples.size() - at) size = samples.size() - at;
-        feedRobustDecoder(decoder, samples.data() + at, size);
+        decoder.feed(samples.data() + at, size);
         at += size;
     }
-    finishRobustDecoder(decoder);
-    Decoded d = {robustBytes(decoder), robustSuspects(decoder)};
+    decoder.finish();
+    Decoded d = {decoder.bytes(), decoder.suspects(), decoder.losses(), decoder.startsInsideData(),
+                 decoder.endsInsideData()};
     return d;
 }
 
-// Where the start cell of byte `k` begins in synthesizeTapeFloats at normal speed.
-double startOfByte(size_t k, int rate)
+// Where the start cell of byte `k` begins in synthesizeTapeFloats at a steady speed.
+double startOfByte(size_t k, int rate, double speed = 1.0)
 {
     double silence = static_cast<size_t>(rate * (5000.0 / 11025));
     double cells = 4800 + 12.0 * k + 3 + (k >= 16 ? 635 : 0);
-    return silence / rate + cells / 1200;
+    return silence / rate + cells / 1200 / speed;
+}
+
+bool inSuspectRange(const Decoded& d, size_t k)
+{
+    for (const SuspectRange& s : d.suspects)
+        if (k >= s.firstByte && k <= s.lastByte) return true;
+    return false;
+}
+
+// Whether the last bytes of `d`, from byte `from` on, are the last of `image`.
+bool endsAsImage(const Decoded& d, size_t from, const Bytes& image)
+{
+    size_t n = d.bytes.size() - from;
+    return n <= image.size() && Bytes(d.bytes.begin() + static_cast<long>(from), d.bytes.end()) ==
+                                    Bytes(image.end() - static_cast<long>(n), image.end());
 }
 
 double speedOf(double, const void* context) { return *static_cast<const double*>(context); }
@@ -176,6 +201,86 @@ TEST_F(RobustDecoderTest, BlocksOfAnySizeGiveTheSameResult)
             EXPECT_EQ(parts.suspects[k].seconds, whole.suspects[k].seconds);
             EXPECT_EQ(parts.suspects[k].reason, whole.suspects[k].reason);
         }
+    }
+}
+
+TEST_F(RobustDecoderTest, ALongLossIsCountedAsMissingBytesAtTheSpeedBeforeIt)
+{
+    const int rate = 22050;
+    const Bytes image = randomImage(400, 9);
+    const struct {
+        double speed, seconds;
+    } cases[] = {{1.0, 0.4}, {1.0, 1.0}, {0.985, 0.15}, {1.03, 0.15}, {0.97, 0.15}};
+    for (const auto& c : cases) {
+        Floats samples = synthesizeTapeFloats(image, rate, speedOf, &c.speed);
+        // From inside byte 200's data.
+        const double from = startOfByte(200, rate, c.speed) + 5.5 / 1200 / c.speed;
+        silenceFrom(samples, rate, from, c.seconds);
+
+        Decoded d = decode(samples, rate);
+        ASSERT_EQ(d.losses.size(), 1u) << c.speed << " " << c.seconds;
+        const SignalLoss& loss = d.losses[0];
+        EXPECT_EQ(d.bytes.size() + loss.missingBytes, image.size()) << c.speed << " " << c.seconds;
+        EXPECT_LE(loss.missingBytes, c.seconds * 100 * c.speed + 2);
+        EXPECT_NEAR(loss.seconds, from, 0.012);
+        EXPECT_NEAR(loss.duration, c.seconds, 0.012);
+        // Every byte wrong before the loss is suspect, and after it the bytes are right.
+        for (size_t k = 0; k < loss.bytesBefore; ++k)
+            EXPECT_TRUE(d.bytes[k] == image[k] || inSuspectRange(d, k)) << k;
+        EXPECT_TRUE(endsAsImage(d, loss.bytesBefore, image)) << c.speed << " " << c.seconds;
+    }
+}
+
+TEST_F(RobustDecoderTest, AfterASpliceTheFramesAreFoundAgainWithinAFewBytes)
+{
+    const int rate = 44100;
+    const Bytes image = randomImage(300, 10);
+    for (double cut : {0.0537, 0.1012, 0.0066}) {
+        Floats samples = synthesizeTapeFloats(image, rate);
+        // Cut out from inside byte 150's data.
+        const double from = startOfByte(150, rate) + 6.3 / 1200;
+        cutOut(samples, rate, from, cut);
+
+        Decoded d = decode(samples, rate);
+        EXPECT_TRUE(d.losses.empty()) << cut;
+        ASSERT_EQ(d.suspects.size(), 1u) << cut;
+        const SuspectRange& s = d.suspects[0];
+        EXPECT_GE(s.firstByte, 148u) << cut;
+        EXPECT_LE(s.lastByte, 150u + 8u) << cut;
+        EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + s.firstByte),
+                  Bytes(image.begin(), image.begin() + s.firstByte)) << cut;
+        EXPECT_TRUE(endsAsImage(d, s.lastByte + 1, image)) << cut;
+    }
+}
+
+TEST_F(RobustDecoderTest, ARecordingCutInsideTheDataSaysSoAtEitherEnd)
+{
+    // Random bytes, and bytes that step by three: data that repeats holds frames that
+    // seem to follow one another at other places too.
+    Bytes steps(300);
+    for (size_t k = 0; k < steps.size(); ++k) steps[k] = static_cast<uint8_t>(3 * k);
+    const struct {
+        Bytes image;
+        int rate;
+        Floats whole;
+        size_t cutByte;
+    } cases[] = {{randomImage(300, 11), 22050, synthesizeTapeFloats(randomImage(300, 11), 22050), 100},
+                 {steps, 8000, fromUnsigned8(synthesizeTapeSignal(steps, 8000)), 36}};
+    for (const auto& c : cases) {
+        Decoded all = decode(c.whole, c.rate);
+        EXPECT_FALSE(all.startsInside || all.endsInside);
+
+        const long into = static_cast<long>((startOfByte(c.cutByte, c.rate) + 4.4 / 1200) * c.rate);
+        Decoded late = decode(Floats(c.whole.begin() + into, c.whole.end()), c.rate);
+        EXPECT_TRUE(late.startsInside);
+        EXPECT_FALSE(late.endsInside);
+        EXPECT_GE(late.bytes.size(), c.image.size() - c.cutByte - 5);
+        EXPECT_TRUE(endsAsImage(late, 0, c.image)) << c.rate;
+
+        Decoded early = decode(Floats(c.whole.begin(), c.whole.begin() + into), c.rate);
+        EXPECT_FALSE(early.startsInside);
+        EXPECT_TRUE(early.endsInside);
+        EXPECT_EQ(early.bytes, Bytes(c.image.begin(), c.image.begin() + static_cast<long>(c.cutByte)));
     }
 }
 

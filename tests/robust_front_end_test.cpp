@@ -62,8 +62,8 @@ TEST_F(RobustFrontEnd, EveryRecordingEndingDecodesBesideTapeImages)
         RunResult r = run(std::string(option) + " take.flac song.AIFF GAME.p6 -- -x.Aif");
         EXPECT_EQ(r.status, 0) << option;
         EXPECT_EQ(r.err, "") << option;
-        const std::string tail = " (150 bytes, 0 suspect, peak -6.6 dBFS)\n";
-        EXPECT_EQ(r.out.rfind("take.flac -> take.P6 (150 bytes, 0 suspect, channel 2 of 2, peak -6.6 dBFS)\n"
+        const std::string tail = " (150 bytes, 0 suspect, 0 missing, peak -6.6 dBFS)\n";
+        EXPECT_EQ(r.out.rfind("take.flac -> take.P6 (150 bytes, 0 suspect, 0 missing, channel 2 of 2, peak -6.6 dBFS)\n"
                               "song.AIFF -> song.P6" + tail + "GAME.p6 -> GAME_.wav (", 0), 0u) << r.out;
         EXPECT_EQ(r.out.substr(r.out.find("-x.Aif")), "-x.Aif -> -x.P6" + tail) << option;
         for (const char* name : {"take.P6", "song.P6", "-x.P6"}) EXPECT_EQ(readFileBytes(folder + name), image) << name;
@@ -94,7 +94,7 @@ TEST_F(RobustFrontEnd, W64AndRf64AreTakenByTheirNames)
 
     RunResult r = run("--robust a.w64 b.RF64 c.mp4");
     EXPECT_EQ(r.status, 1);
-    const std::string tail = " (40 bytes, 0 suspect, peak -6.6 dBFS)\n";
+    const std::string tail = " (40 bytes, 0 suspect, 0 missing, peak -6.6 dBFS)\n";
     EXPECT_EQ(r.out, "a.w64 -> a.P6" + tail + "b.RF64 -> b.P6" + tail);
     EXPECT_EQ(r.err, "hibarion: c.mp4: not a recording or a tape image "
                      "(.wav, .w64, .rf64, .flac, .aif, .aiff, .p6)\n");
@@ -122,12 +122,12 @@ TEST_F(RobustFrontEnd, EachFileThatCannotBeDecodedSaysWhyAndTheNextFollows)
                      "hibarion: slow.wav: its sample rate 2000 lies outside 4000 to 768000\n"
                      "hibarion: silent.flac: no tape signal found\n");
     EXPECT_EQ(readFileBytes(folder + "silent.P6"), bytesOf("kept"));
-    EXPECT_EQ(r.out.rfind("two.wav -> two.P6 (60 bytes, 0 suspect, channel 1 of 2, ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("two.wav -> two.P6 (60 bytes, 0 suspect, 0 missing, channel 1 of 2, ", 0), 0u) << r.out;
     EXPECT_EQ(readFileBytes(folder + "two.P6"), image);
 
     // A channel chosen by hand; one the file lacks is that file's problem.
     r = run("--robust --channel=2 two.wav");
-    EXPECT_EQ(r.out.rfind("two.wav -> two.P6 (60 bytes, 0 suspect, channel 2 of 2, peak -6.", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("two.wav -> two.P6 (60 bytes, 0 suspect, 0 missing, channel 2 of 2, peak -6.", 0), 0u) << r.out;
     EXPECT_EQ(run("--robust --channel 3 two.wav").err, "hibarion: two.wav: it has no channel 3, only 1 to 2\n");
     // Wrong options end the run before any file.
     std::remove((folder + "two.P6").c_str());
@@ -177,6 +177,34 @@ TEST_F(RobustFrontEnd, LostSignalIsNamedAsSuspectBytesAndTheImageIsStillWritten)
     EXPECT_TRUE(gapNamed) << r.err;
     EXPECT_EQ(r.out.rfind("worn.wav -> worn.P6 (" + std::to_string(decoded.size()) + " bytes, " +
                           std::to_string(suspects) + " suspect, ", 0), 0u) << r.out;
+}
+
+TEST_F(RobustFrontEnd, ALongLossNamesTheBytesMissingAndCountsThem)
+{
+    const Bytes image = randomImage(300, 14);
+    std::vector<float> tape = tapeSignal(image, 44100);
+    // 0.4 s of silence from inside byte 166, the 150th of the body.
+    const double from = 5000.0 / 11025 + 4.0 + (16 * 12 + 635 + 150 * 12 + 8) / 1200.0;
+    std::fill_n(tape.begin() + static_cast<long>(from * 44100), 44100 * 4 / 10, 0.0f);
+    writeSoundFile(folder + "gap.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, tape);
+
+    RunResult r = run("--robust gap.wav");
+    EXPECT_EQ(r.status, 1);
+    const Bytes decoded = readFileBytes(folder + "gap.P6");
+    // The frame the silence cut into is suspect; those under it are missing.
+    const std::string suspect = "hibarion: gap.wav: suspect byte 166 at ";
+    ASSERT_EQ(r.err.rfind(suspect, 0), 0u) << r.err;
+    const std::string loss = r.err.substr(r.err.find('\n') + 1);
+    unsigned minutes = 9, after = 0;
+    double duration = 0, seconds = 0;
+    ASSERT_EQ(std::sscanf(loss.c_str(), "hibarion: gap.wav: signal lost for %lf s at %u:%lf, about 40 bytes missing after byte %u\n",
+                          &duration, &minutes, &seconds, &after), 4) << r.err;
+    EXPECT_NEAR(duration, 0.4, 0.012);
+    EXPECT_NEAR(minutes * 60 + seconds, from, 0.012);
+    EXPECT_EQ(after, 166u);
+    EXPECT_EQ(loss.substr(loss.find('\n')), "\n");
+    EXPECT_EQ(image.size() - decoded.size(), 40u);
+    EXPECT_EQ(r.out, "gap.wav -> gap.P6 (" + std::to_string(decoded.size()) + " bytes, 1 suspect, 40 missing, peak -0.6 dBFS)\n");
 }
 
 }  // namespace

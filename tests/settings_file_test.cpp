@@ -383,12 +383,17 @@ TEST_F(SettingsFileTest, FailureToOpenForWritingIsReported)
     EXPECT_EQ(onlyMessage(), "INI ファイルを書き込めません。\nファイルの属性を確認してください。");
 }
 
-TEST_F(SettingsFileTest, FailureToWriteAfterOpeningIsReported)
+TEST_F(SettingsFileTest, FailureToWriteAfterOpeningIsReportedAndTheFileKept)
 {
-    if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    ASSERT_EQ(symlink("/dev/full", iniPath().c_str()), 0);
-    EXPECT_FALSE(saveSettings());
+    const Bytes earlier = bytesOf("[HIBARION]\r\n");
+    writeFileBytes(iniPath(), earlier);
+    {
+        FileSizeLimit fullDisk(100);
+        EXPECT_FALSE(saveSettings());
+    }
     EXPECT_EQ(onlyMessage(), "INI ファイルを書き込めません。\nファイルの属性を確認してください。");
+    EXPECT_EQ(readFileBytes(iniPath()), earlier);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"Hibarion.ini"});
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 #include "tests/test_files.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 std::string makeScratchFolder()
@@ -26,6 +30,40 @@ bool fileExists(const std::string& path)
 }
 
 Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* directory = opendir(folder.c_str());
+    if (!directory) return names;
+    while (const dirent* entry = readdir(directory)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(directory);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The soft limit only, which the process may raise again up to the hard one.
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    saved_ = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) throw std::runtime_error("setrlimit failed");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = saved_;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, savedHandler_);
+}
 
 std::string hexOf(const std::string& text)
 {

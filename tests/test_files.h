@@ -19,6 +19,22 @@ void writeFileBytes(const std::string& path, const Bytes& bytes);
 Bytes readFileBytes(const std::string& path);
 bool fileExists(const std::string& path);
 Bytes bytesOf(const std::string& text);
+// The names in `folder`, sorted, "." and ".." left out: what a failed write leaves behind.
+std::vector<std::string> namesIn(const std::string& folder);
+
+// While it lives, a write to a regular file past its first `bytes` bytes fails with
+// EFBIG, as writes to a full disk fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long saved_;
+    void (*savedHandler_)(int);
+};
 std::string hexOf(const std::string& text);  // "8140 8C8E ..." style, for failures
 
 // Puts `bytes` into the loaded-data slot as if a file of that content had been loaded,

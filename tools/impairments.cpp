@@ -1,5 +1,6 @@
 #include "tools/impairments.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -53,6 +54,15 @@ double filtered(Section& s, double x)
     s.y2 = s.y1;
     s.y1 = y;
     return y;
+}
+
+// The samples from second `from` on for `seconds`, within the recording.
+void sampleRange(const Floats& samples, int sampleRate, double from, double seconds, size_t& first, size_t& end)
+{
+    double a = std::floor(from * sampleRate), b = std::floor((from + seconds) * sampleRate);
+    double size = static_cast<double>(samples.size());
+    first = a <= 0 ? 0 : a >= size ? samples.size() : static_cast<size_t>(a);
+    end = b <= a ? first : b >= size ? samples.size() : static_cast<size_t>(b);
 }
 
 }  // namespace
@@ -135,6 +145,20 @@ void pumpLevel(Floats& samples, int sampleRate, double lowest, double hertz)
         double gain = middle + swing * std::cos(2.0 * pi * hertz * k / sampleRate);
         samples[k] = static_cast<float>(samples[k] * gain);
     }
+}
+
+void silenceFrom(Floats& samples, int sampleRate, double from, double seconds)
+{
+    size_t first, end;
+    sampleRange(samples, sampleRate, from, seconds, first, end);
+    std::fill(samples.begin() + static_cast<long>(first), samples.begin() + static_cast<long>(end), 0.0f);
+}
+
+void cutOut(Floats& samples, int sampleRate, double from, double seconds)
+{
+    size_t first, end;
+    sampleRange(samples, sampleRate, from, seconds, first, end);
+    samples.erase(samples.begin() + static_cast<long>(first), samples.begin() + static_cast<long>(end));
 }
 
 void scaleLevel(Floats& samples, double gain)

@@ -37,6 +37,10 @@ void addDropouts(Floats& samples, int sampleRate, double seconds, double every);
 // The level swinging between 1 and `lowest` times, `hertz` times a second, as a
 // pumping automatic level control does.
 void pumpLevel(Floats& samples, int sampleRate, double lowest, double hertz);
+// Silence from second `from` on for `seconds`: the tape lost contact with the head.
+void silenceFrom(Floats& samples, int sampleRate, double from, double seconds);
+// The `seconds` from second `from` on cut out: a splice, or a recording paused.
+void cutOut(Floats& samples, int sampleRate, double from, double seconds);
 void scaleLevel(Floats& samples, double gain);
 void invertPolarity(Floats& samples);
 void lowPass(Floats& samples, int sampleRate, double cutoffHertz);

@@ -5,6 +5,8 @@
 #   tools/install-deps.sh        everything: host build, Windows build, Wine, fuzzers,
 #                                minimodem (the peer of the robustness table)
 #   tools/install-deps.sh host   only what the host program and its tests need
+#   tools/install-deps.sh web    only what the web page and its test need: emscripten,
+#                                Chromium, Node.js and npm, besides the host program
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev lintian
@@ -12,10 +14,17 @@ host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1
 other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
                 fonts-ipafont-gothic minimodem)
 
+# A Node.js from elsewhere (NodeSource's) brings its own npm, which Debian's npm would
+# conflict with.
+web_packages=(emscripten chromium nodejs)
+if ! command -v npm >/dev/null; then web_packages+=(npm); fi
+
 packages=("${host_packages[@]}")
-if [[ "${1:-all}" != host ]]; then
-  packages+=("${other_packages[@]}")
-fi
+case "${1:-all}" in
+  host) ;;
+  web) packages+=("${web_packages[@]}") ;;
+  *) packages+=("${other_packages[@]}" "${web_packages[@]}") ;;
+esac
 
 sudo=()
 if [[ "$(id -u)" != 0 ]]; then sudo=(sudo); fi

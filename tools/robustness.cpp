@@ -4,6 +4,7 @@
 //   hibarion_robustness [OUTPUT.md]      (standard output without a name)
 // Every recording comes from fixed seeds, so a rerun writes the same table. The time
 // each decoder took goes to standard error.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -160,6 +161,58 @@ void worn(Floats& s, int rate, unsigned seed)
 
 std::string decibels(double snr) { return std::to_string(static_cast<int>(snr)) + " dB"; }
 
+// Where in the recording of synthesizeTapeFloats at `speed` the start cell of body
+// byte `b` begins, plus `cells` cells: after the silence, the leader, the 16 bytes of
+// the header block and the gap.
+double placeOf(int rate, double speed, int b, double cells)
+{
+    double silence = std::floor(rate * (5000.0 / 11025));
+    return silence / rate + (4800 + 16 * 12 + 635 + 12 * b + 3 + cells) / 1200 / speed;
+}
+
+// Each image meets its damage at another byte, and at another place in it: cells
+// from 0.4 to 11.4 into the frame, so that some cuts fall close to a cell's edge.
+int damagedByte(unsigned seed, int first, int step) { return first + step * static_cast<int>(seed % 10); }
+double cellsInto(unsigned seed) { return 0.4 + static_cast<double>(seed * 7 % 12); }
+
+FloatDamage silenceOf(double seconds)
+{
+    return [seconds](Floats& s, int rate, unsigned seed) {
+        silenceFrom(s, rate, placeOf(rate, 1.0, damagedByte(seed, 150, 30), cellsInto(seed)), seconds);
+    };
+}
+
+// 53 to 104 ms cut out from inside a byte: five to ten bytes and a part of one.
+void splice(Floats& s, int rate, unsigned seed)
+{
+    cutOut(s, rate, placeOf(rate, 1.0, damagedByte(seed, 150, 30), cellsInto(seed)), 0.0537 + 0.0057 * (seed % 10));
+}
+
+// The recording started late: inside byte 80 to 224.
+void startedLate(Floats& s, int rate, unsigned seed)
+{
+    cutOut(s, rate, 0.0, placeOf(rate, 1.0, damagedByte(seed, 80, 16), cellsInto(seed)));
+}
+
+// A 16-bit file whose end is lost, inside byte 300 to 444: its header promises the
+// whole recording.
+Bytes cutShort(const Bytes& image, int rate, unsigned seed)
+{
+    Floats samples = synthesizeTapeFloats(image, rate);
+    Bytes file = makeWideWaveFile(samples, nullptr, rate, 16);
+    double end = std::floor(placeOf(rate, 1.0, damagedByte(seed, 300, 16), cellsInto(seed)) * rate);
+    file.resize(44 + 2 * static_cast<size_t>(end));
+    return file;
+}
+
+// A hole of 150 ms in a recording played at `speed`.
+Recording holeAt(double speed)
+{
+    return floating(16, [speed](Floats& s, int rate, unsigned seed) {
+        silenceFrom(s, rate, placeOf(rate, speed, damagedByte(seed, 150, 30), cellsInto(seed)), 0.15);
+    }, {0, 0, 0, 0, speed});
+}
+
 std::vector<Section> tableSections()
 {
     std::vector<Section> sections;
@@ -221,6 +274,22 @@ std::vector<Section> tableSections()
                               floating(8, worn, {0.01, 0.5, 0.003, 6.0, 0.97})});
     }
     sections.push_back(speed);
+
+    Section cuts = {"Lost signal, splices and recordings cut short", {}};
+    for (double seconds : {0.1, 0.4, 1.0}) {
+        char label[48];
+        std::snprintf(label, sizeof label, "silence of %.1f s inside the data", seconds);
+        cuts.rows.push_back({label, 44100, "16-bit", floating(16, silenceOf(seconds))});
+    }
+    cuts.rows.push_back({"file cut short inside a byte", 44100, "16-bit", cutShort});
+    cuts.rows.push_back({"splice inside a byte", 44100, "16-bit", floating(16, splice)});
+    cuts.rows.push_back({"recording starting inside a byte", 44100, "16-bit", floating(16, startedLate)});
+    for (double percent : {-3.0, -1.5, +3.0}) {
+        char label[48];
+        std::snprintf(label, sizeof label, "hole of 150 ms, speed %+.1f %%", percent);
+        cuts.rows.push_back({label, 44100, "16-bit", holeAt(1.0 + percent / 100)});
+    }
+    sections.push_back(cuts);
     return sections;
 }
 
@@ -230,6 +299,7 @@ struct Score {
     uint64_t right = 0, total = 0;
     int exact = 0;
     bool read = false;  // any recording gave an image at all
+    uint64_t silent = 0;  // --robust: bytes wrong, missing or extra that no report covers
 };
 
 // The longest common subsequence of the two: the bytes that match in order.
@@ -246,6 +316,63 @@ size_t bytesInOrder(const Bytes& a, const Bytes& b)
         previous.swap(current);
     }
     return previous[b.size()];
+}
+
+// How far from a byte's place in the decoded image a report still covers it.
+const long coverReach = 3;
+
+// The places in the decoded image that --robust's reports name: suspect ranges, where
+// missing bytes belong, and its start or end where the recording begins or stops
+// inside the data.
+typedef std::vector<std::pair<long, long>> Places;
+
+Places reportedPlaces(const RecordingDecoding& result)
+{
+    Places places;
+    for (const SuspectRange& s : result.suspects) places.push_back({s.firstByte, s.lastByte});
+    for (const SignalLoss& loss : result.losses) places.push_back({loss.bytesBefore, loss.bytesBefore});
+    if (result.startsInsideData) places.push_back({0, 0});
+    long end = static_cast<long>(result.bytes.size());
+    if (result.endsInsideData || !result.readError.empty()) places.push_back({end, end});
+    return places;
+}
+
+bool covered(const Places& places, long at)
+{
+    for (const auto& place : places)
+        if (at >= place.first - coverReach && at <= place.second + coverReach) return true;
+    return false;
+}
+
+// The bytes wrong, missing or extra in `decoded` that lie farther than coverReach from
+// every place reported: the decoded image aligned with the original along their
+// longest common subsequence, a wrong byte counting as one missing and one extra.
+uint64_t silentErrors(const Bytes& image, const Bytes& decoded, const Places& places)
+{
+    const size_t n = image.size(), m = decoded.size();
+    // common[i][j]: the longest common subsequence of image from i and decoded from j.
+    std::vector<std::vector<uint32_t>> common(n + 1, std::vector<uint32_t>(m + 1, 0));
+    for (size_t i = n; i-- > 0;)
+        for (size_t j = m; j-- > 0;)
+            common[i][j] = image[i] == decoded[j] ? common[i + 1][j + 1] + 1
+                                                  : std::max(common[i + 1][j], common[i][j + 1]);
+    uint64_t silent = 0;
+    size_t i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && image[i] == decoded[j]) {
+            ++i;
+            ++j;
+            continue;
+        }
+        // A byte of the decoded image that is not the original's, or one of the
+        // original's missing before decoded byte j.
+        if (!covered(places, static_cast<long>(j))) ++silent;
+        if (j < m && (i == n || common[i][j + 1] >= common[i + 1][j]))
+            ++j;
+        else
+            ++i;
+    }
+    return silent;
 }
 
 void addToScore(Score& score, const Bytes& image, const Bytes* decoded)
@@ -277,12 +404,11 @@ bool decodedAsRecorded(const Bytes& wave, Bytes& decoded)
     return true;
 }
 
-bool decodedRobustly(const Bytes& wave, Bytes& decoded)
+bool decodedRobustly(const Bytes& wave, RecordingDecoding& result)
 {
     auto start = std::chrono::steady_clock::now();
-    RecordingDecoding result = decodeRecordingInMemory(wave.data(), wave.size(), 0);
+    result = decodeRecordingInMemory(wave.data(), wave.size(), 0);
     robustSeconds += secondsSince(start);
-    decoded = result.bytes;
     return result.error.empty();
 }
 
@@ -311,8 +437,8 @@ std::string cell(const Score& score)
 }
 
 const char tableHead[] =
-    "| recording | samples a second | file | as recorded | --robust | minimodem |\n"
-    "|---|---:|---|---:|---:|---:|\n";
+    "| recording | samples a second | file | as recorded | --robust | silent errors | minimodem |\n"
+    "|---|---:|---|---:|---:|---:|---:|\n";
 
 const char introduction[] =
     "# How well recordings decode\n"
@@ -345,7 +471,16 @@ const char introduction[] =
     "  0.5 Hz and 0.3 %% at 6 Hz at once;\n"
     "- *low-pass*: a fourth-order Butterworth filter, the dull sound of a worn head;\n"
     "- *inverted polarity*: every sample negated (255 - x at 8 bits);\n"
-    "- *stereo*: the tape on the right channel, hiss 40 dB below it on the left.\n"
+    "- *stereo*: the tape on the right channel, hiss 40 dB below it on the left;\n"
+    "- *silence inside the data*: the signal replaced by silence from inside one of\n"
+    "  body bytes 150 to 420 (another for each image, and another cell of it);\n"
+    "  *hole*: the same for 150 ms in a recording played off speed;\n"
+    "- *file cut short*: a WAV file whose end is lost inside one of bytes 300 to 444,\n"
+    "  its header still promising the whole recording;\n"
+    "- *splice*: 53 to 104 ms cut out from inside one of bytes 150 to 420, the tape\n"
+    "  going on from there;\n"
+    "- *recording starting inside a byte*: everything before a place inside one of\n"
+    "  bytes 80 to 224 cut off, leader and header block with it.\n"
     "\n"
     "**Bytes right.** For each image, the bytes of the decoded image that match the\n"
     "original in order (the longest common subsequence of the two), over the longer of\n"
@@ -353,6 +488,13 @@ const char introduction[] =
     "is summed over all images of the row and cut (not rounded) to tenths; in brackets,\n"
     "how many images came out exactly right. *Not read*: the decoder refused every file\n"
     "of the row.\n"
+    "\n"
+    "**Silent errors.** Of `--robust`, summed over the row's images: the bytes wrong,\n"
+    "missing or extra (along the same common subsequence) that no report covers, each\n"
+    "report covering the bytes within 3 of its place: a suspect range, the place where\n"
+    "it says bytes are missing, the start of a recording it says starts inside the\n"
+    "data, and the end of one it says stops inside a byte, ends early or was damaged.\n"
+    "An image with no report and no silent error is the tape's bytes.\n"
     "\n"
     "**Columns.** *As recorded*: `hibarion FILE`, which writes the very bytes the Windows\n"
     "program writes; it reads mono 8-bit files only. *--robust*: `hibarion --robust FILE`\n"
@@ -376,9 +518,13 @@ const char conclusion[] =
     "follows the tape's speed from the leading tone and then byte by byte, so speed errors\n"
     "of 10 % and wow do not either; and it places each byte twelve cells after the one\n"
     "before, so hiss that garbles a bit never adds or drops a byte. Short of every byte it\n"
-    "falls only where the signal itself is gone: under a dropout, whose bytes are still\n"
-    "counted (the rest of the image stays in place) and reported as suspect, and at 6 dB\n"
-    "at 11025, where a few bits drown.\n"
+    "falls only where the signal itself is gone: under a short dropout, whose bytes are\n"
+    "still counted (the rest of the image stays in place) and reported as suspect; under\n"
+    "a longer one, whose bytes it leaves out and reports as missing, counted from the\n"
+    "loss's length at the speed it measured before; and at 6 dB at 11025, where a few\n"
+    "bits drown and are reported. After a splice it finds the frames again within a few\n"
+    "bytes. Every byte it gets wrong, drops or adds is covered by a report: the silent\n"
+    "errors are 0 on every row.\n"
     "\n"
     "minimodem loses a few bytes even at 30 dB of noise (among them, it takes the end of\n"
     "the leader for an extra byte 0xFF), and from 5 % off speed on it loses most bytes.\n"
@@ -400,12 +546,16 @@ std::string figureRow(const Row& row)
         if (row.rate == 44100) recordingSeconds += (wave.size() - 44.0) / 44100;
         Bytes decoded;
         addToScore(asRecorded, image, decodedAsRecorded(wave, decoded) ? &decoded : nullptr);
-        addToScore(robust, image, decodedRobustly(wave, decoded) ? &decoded : nullptr);
+        RecordingDecoding result;
+        bool read = decodedRobustly(wave, result);
+        addToScore(robust, image, read ? &result.bytes : nullptr);
+        if (read) robust.silent += silentErrors(image, result.bytes, reportedPlaces(result));
         if (haveMinimodem)
             addToScore(peer, image, decodedByMinimodem(wave, decoded) ? &decoded : nullptr);
     }
     return "| " + row.label + " | " + std::to_string(row.rate) + " | " + row.format + " | " +
            cell(asRecorded) + " | " + cell(robust) + " | " +
+           (robust.read ? std::to_string(robust.silent) : std::string("-")) + " | " +
            (haveMinimodem ? cell(peer) : std::string("not run")) + " |\n";
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test of Hibarion on a fresh machine: installs what is missing, then runs four
-# sections (host, Windows, sanitizers, fuzz). A failing section does not stop the others:
-# each one's result is summed up at the end, and the exit status is non-zero if any failed.
+# Runs every test of Hibarion on a fresh machine: installs what is missing, then runs five
+# sections (host, Windows, sanitizers, fuzz, web page). A failing section does not stop the
+# others: each one's result is summed up at the end, and the exit status is non-zero if any
+# failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,6 +53,10 @@ fuzz_section() {
   ctest --preset fuzz
 }
 
+web_section() {
+  bash tests/web/run-web-tests.sh
+}
+
 summary=()
 passed=0
 failed=0
@@ -77,6 +82,7 @@ run_section "host build and unit tests" host_section
 run_section "Windows build and end-to-end tests under Wine" windows_section
 run_section "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer" asan_section
 run_section "fuzz targets, a short run of each over its seed corpus" fuzz_section
+run_section "web page in headless Chromium" web_section
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"

@@ -834,6 +834,19 @@ void drops()
     checkSameFile(in(folder, "テープ表_.wav"), in(reference, "sample_.wav"));
     checkSameFile(in(folder, "テープ表.txt"), in(reference, "sample.txt"));
     checkSameFile(in(folder, "last.P6"), in(reference, "sample_.P6"));
+
+    // A read-only recording in the way stays as it was; the listing is written all the
+    // same, and no temporary is left behind.
+    std::string locked = in(folder, "locked_.wav");
+    writeFile(locked, "earlier");
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    copy(sample, in(folder, "locked.p6"));
+    postDrop(program, {in(folder, "locked.p6")});
+    expectMessage(program, locked + " は書き込めません", program.window, "read-only recording");
+    waitForFile(in(folder, "locked.txt"));
+    expectNoMessage(program, "after the read-only recording");
+    checkText(readFile(locked), "earlier", "the read-only recording is unchanged");
+    check(folderState(folder).find("~hibarion") == std::string::npos, "no temporary left");
     closeProgram(program);
 }
 

@@ -6,9 +6,9 @@
 // values far beyond full scale).
 //
 // Every input is decoded twice, fed at once and in those blocks: the two must agree in
-// every byte and suspect. The bytes must fit the samples (each takes twelve cells, and a
-// cell is never shorter than 0.8 of its normal length), and the suspects must lie in
-// order within the bytes and within the recording's time.
+// every byte, suspect and loss. The bytes must fit the samples (each takes twelve cells,
+// and a cell is never shorter than 0.8 of its normal length), and the suspects and
+// losses must lie in order within the bytes and within the recording's time.
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -21,18 +21,20 @@ namespace {
 struct Result {
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
+    bool startsInside, endsInside;
 };
 
 Result decode(double rate, const std::vector<float>& samples, size_t block)
 {
-    RobustDecoderHandle handle = createRobustDecoder(rate);
-    RobustDecoder* decoder = handle.get();
+    RobustDecoder decoder(rate);
     for (size_t at = 0; at < samples.size(); at += block) {
         size_t size = samples.size() - at < block ? samples.size() - at : block;
-        feedRobustDecoder(decoder, samples.data() + at, size);
+        decoder.feed(samples.data() + at, size);
     }
-    finishRobustDecoder(decoder);
-    Result result = {robustBytes(decoder), robustSuspects(decoder)};
+    decoder.finish();
+    Result result = {decoder.bytes(), decoder.suspects(), decoder.losses(), decoder.startsInsideData(),
+                     decoder.endsInsideData()};
     return result;
 }
 
@@ -50,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Result parts = decode(rate, samples, block);
     FUZZ_CHECK(whole.bytes == parts.bytes);
     FUZZ_CHECK(whole.suspects.size() == parts.suspects.size());
+    FUZZ_CHECK(whole.losses.size() == parts.losses.size());
+    FUZZ_CHECK(whole.startsInside == parts.startsInside && whole.endsInside == parts.endsInside);
 
     const double seconds = samples.size() / rate;
     const double shortestByte = 12 * 0.8 / 1200 * rate;  // in samples
@@ -65,6 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(s.seconds >= 0 && s.seconds <= seconds);
         FUZZ_CHECK(!s.reason.empty());
         next = s.lastByte + 2;  // neighbours are merged into one range
+    }
+    uint32_t after = 1;  // a loss follows at least one byte
+    double since = 0;
+    for (size_t k = 0; k < whole.losses.size(); ++k) {
+        const SignalLoss& l = whole.losses[k];
+        const SignalLoss& p = parts.losses[k];
+        FUZZ_CHECK(l.bytesBefore == p.bytesBefore && l.missingBytes == p.missingBytes);
+        FUZZ_CHECK(l.seconds == p.seconds && l.duration == p.duration);
+        FUZZ_CHECK(l.bytesBefore >= after && l.bytesBefore <= whole.bytes.size());
+        FUZZ_CHECK(l.missingBytes >= 1 && l.missingBytes <= samples.size() / shortestByte + 2);
+        FUZZ_CHECK(l.seconds >= since && l.duration >= 0 && l.seconds + l.duration <= seconds + 0.01);
+        after = l.bytesBefore;
+        since = l.seconds;
     }
     return 0;
 }

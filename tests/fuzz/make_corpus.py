@@ -39,7 +39,7 @@ def write(target, name, data):
 
 def clear_seeds():
     for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize",
-                   "fuzz_robust_decoder", "fuzz_program_structure"):
+                   "fuzz_robust_decoder", "fuzz_program_structure", "fuzz_cp932"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -116,9 +116,9 @@ def tape_signal(image, rate, leader_cells):
 def robust_decoder_seeds():
     """Short tape signals as floats at the rates the first two bytes choose, 4000 +
     11.66 x: clean, inverted with samples that are no numbers, and one at 44100."""
-    def seed(name, selector, block, image, leader, change=lambda x: x):
+    def seed(name, selector, block, image, leader, change=lambda x: x, edit=lambda s, rate: s):
         rate = round(4000 + 11.66 * selector)
-        floats = [change((x - 128) / 128) for x in tape_signal(image, rate, leader)]
+        floats = [change((x - 128) / 128) for x in edit(tape_signal(image, rate, leader), rate)]
         write("fuzz_robust_decoder", name,
               struct.pack("<HB", selector, block) + struct.pack("<%df" % len(floats), *floats))
 
@@ -128,6 +128,18 @@ def robust_decoder_seeds():
     specials = iter([float("nan"), float("inf"), float("-inf"), 1e30, 1e-40] * 100000)
     seed("inverted-no-numbers-6000.bin", 172, 1, [0x0F, 0xF0, 0x33], 100,
          lambda x: next(specials) if x == 0 else -x)
+
+    # A body of 60 bytes after the header block, at 6000 samples a second: 150 ms of
+    # silence inside it, 50 ms cut out of it, and the recording starting inside it.
+    body = list(range(0, 256, 3))[:76]
+    body_start = 6000 // 20 + round((100 + 16 * 12 + 60) * 6000 / 1200)
+    def inside(byte, cells):
+        return body_start + round((12 * byte + cells) * 6000 / 1200)
+    seed("silence-inside-6000.bin", 172, 3, body, 100,
+         edit=lambda s, rate: s[:inside(20, 6.5)] + [128] * (rate * 15 // 100) + s[inside(35, 6.5):])
+    seed("splice-6000.bin", 172, 5, body, 100,
+         edit=lambda s, rate: s[:inside(20, 6.5)] + s[inside(25, 1.5):])
+    seed("starts-inside-6000.bin", 172, 9, body, 100, edit=lambda s, rate: s[inside(20, 6.5):])
 
 
 def shorten_leader(recording, keep):
@@ -376,6 +388,18 @@ def tokenize_seeds(listing):
     write("fuzz_tokenize", "long-line.bas", b'10 "' + b"A" * 260 + b'"\n')
 
 
+# ---- Text for the web page's code page 932 converter ----------------------------------------
+
+def cp932_seeds():
+    """Each direction with kana, the characters glibc maps one way only, and a sequence
+    cut at the end; the first byte picks the direction (odd: from UTF-8)."""
+    text = '10 PRINT "ﾃｽﾄ" かな \u00a5 \u2014 \u2170\n'
+    write("fuzz_cp932", "utf8-kana", b"\xff" + text.encode())
+    write("fuzz_cp932", "cp932-kana", b"\xfe" + '10 PRINT "ﾃｽﾄ" かな ― \uf8f0'.encode("cp932") + b"\xed\x40")
+    write("fuzz_cp932", "utf8-cut", b"\x09" + "かか".encode()[:5])
+    write("fuzz_cp932", "cp932-cut", b"\x0a\x82")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -387,6 +411,7 @@ def main():
     settings_seeds(settings)
     tokenize_seeds(listing)
     program_structure_seeds()
+    cp932_seeds()
     with tempfile.TemporaryDirectory() as scratch:
         picture = os.path.join(scratch, "Hibarion.bmp")
         subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "tools", "make_skin.py"),

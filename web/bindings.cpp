@@ -1,0 +1,151 @@
+// The page's whole view of the conversions: the functions its script calls, and the
+// platform the conversions call back. The files the conversions read and write live in
+// the module's in-memory file system, where the script puts and takes them.
+#include <emscripten.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/dispatch.h"
+#include "core/platform.h"
+#include "core/tables.h"
+#include "settings/settings.h"
+#include "shell/window_messages.h"
+#include "signal/recording_file.h"
+#include "signal/robust_decoder.h"
+#include "signal/tape_band.h"
+#include "tokenizer/tokenizer.h"
+
+// A message for the page: its code page 932 text, and the name that stands for its "%s".
+EM_JS(void, pageMessage, (const char* text, size_t length, const char* name), {
+    Module.onMessage(HEAPU8.slice(text, text + length), name ? UTF8ToString(name) : null);
+});
+
+// In the window's words, the file's name left as "%s" for the page to put in.
+void showMessage(WindowHandle, const Message& message)
+{
+    Message named = message;
+    if (message.file) named.file = "%s";
+    std::string text = windowMessageText(named);
+    pageMessage(text.c_str(), text.size(), message.file);
+}
+
+void showWaitCursor() {}
+void showArrowCursor() {}
+void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}
+void reportProgress(unsigned long long, unsigned long long) {}
+
+namespace {
+
+// What the last tokenizing left for the script to take.
+std::vector<unsigned char> tokenizedImage;
+TokenizeProblem tokenizeProblem;
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void setSettings(double firstToneSeconds, double inputRatio,
+                                      double outputRatio, double outputSlowness, int basicListing)
+{
+    conversionSettings = {firstToneSeconds, inputRatio, outputRatio, outputSlowness, basicListing};
+}
+
+// Takes the character table of the settings file at `path`, and nothing else of it: the
+// page keeps its own settings. A file that cannot be read leaves the table as it was.
+EMSCRIPTEN_KEEPALIVE bool loadCharacterTable(const char* path)
+{
+    const ConversionSettings kept = conversionSettings;
+    char table[sizeof CharacterTable];
+    std::memcpy(table, CharacterTable, sizeof table);
+    settingsFilePath = path;
+    bool loaded = loadSettings();
+    settingsFilePath = nullptr;
+    conversionSettings = kept;
+    if (!loaded) std::memcpy(CharacterTable, table, sizeof table);
+    return loaded;
+}
+
+EMSCRIPTEN_KEEPALIVE char* characterTable() { return CharacterTable; }
+
+// The exact path: a dropped file handled as the Windows program handles it.
+EMSCRIPTEN_KEEPALIVE void convertFile(const char* path) { dispatchDroppedName(nullptr, path); }
+
+EMSCRIPTEN_KEEPALIVE TapeBandMeter* startMeter(int channels, double sampleRate)
+{
+    TapeBandMeter* meter = new TapeBandMeter();
+    startTapeBandMeter(*meter, channels, sampleRate);
+    return meter;
+}
+EMSCRIPTEN_KEEPALIVE void feedMeter(TapeBandMeter* meter, const float* frames, size_t count)
+{
+    measureTapeBand(*meter, frames, count);
+}
+// The 0-based channel that carries the tape signal best; the meter is released.
+EMSCRIPTEN_KEEPALIVE int finishMeter(TapeBandMeter* meter)
+{
+    int best = bestTapeChannel(*meter);
+    delete meter;
+    return best;
+}
+
+// The rates the robust decoder takes, as the command line refuses others.
+EMSCRIPTEN_KEEPALIVE int lowestRate() { return lowestRecordingRate; }
+EMSCRIPTEN_KEEPALIVE int highestRate() { return highestRecordingRate; }
+
+EMSCRIPTEN_KEEPALIVE RobustDecoder* startDecoder(double sampleRate)
+{
+    return new RobustDecoder(sampleRate);
+}
+EMSCRIPTEN_KEEPALIVE void feedDecoder(RobustDecoder* decoder, const float* samples, size_t count)
+{
+    decoder->feed(samples, count);
+}
+EMSCRIPTEN_KEEPALIVE void finishDecoder(RobustDecoder* decoder) { decoder->finish(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* decodedBytes(RobustDecoder* decoder) { return decoder->bytes().data(); }
+EMSCRIPTEN_KEEPALIVE size_t decodedCount(RobustDecoder* decoder) { return decoder->bytes().size(); }
+EMSCRIPTEN_KEEPALIVE size_t suspectCount(RobustDecoder* decoder) { return decoder->suspects().size(); }
+// Suspect range `k`: its first and last byte and its time, through `numbers`; its reason.
+EMSCRIPTEN_KEEPALIVE const char* suspect(RobustDecoder* decoder, size_t k, double* numbers)
+{
+    const SuspectRange& range = decoder->suspects().at(k);
+    numbers[0] = range.firstByte;
+    numbers[1] = range.lastByte;
+    numbers[2] = range.seconds;
+    return range.reason.c_str();
+}
+EMSCRIPTEN_KEEPALIVE size_t lossCount(RobustDecoder* decoder) { return decoder->losses().size(); }
+// Loss `k`: the bytes before it, the bytes missing, its time and its length, through `numbers`.
+EMSCRIPTEN_KEEPALIVE void loss(RobustDecoder* decoder, size_t k, double* numbers)
+{
+    const SignalLoss& lost = decoder->losses().at(k);
+    numbers[0] = lost.bytesBefore;
+    numbers[1] = lost.missingBytes;
+    numbers[2] = lost.seconds;
+    numbers[3] = lost.duration;
+}
+EMSCRIPTEN_KEEPALIVE void endDecoder(RobustDecoder* decoder) { delete decoder; }
+
+// `text` of `length` bytes as --tokenize reads a file; `givenName` may be null. The image,
+// or the problem, waits for tokenizedBytes and tokenizedProblem.
+EMSCRIPTEN_KEEPALIVE bool tokenize(const char* text, size_t length, const char* fileStem,
+                                   const char* givenName)
+{
+    tokenizedImage.clear();
+    return tokenizeProgram(std::string(text, length), fileStem, givenName, CharacterTable,
+                           tokenizedImage, tokenizeProblem);
+}
+EMSCRIPTEN_KEEPALIVE const unsigned char* tokenizedBytes() { return tokenizedImage.data(); }
+EMSCRIPTEN_KEEPALIVE size_t tokenizedCount() { return tokenizedImage.size(); }
+// The problem as the command line tells it: "line N: TEXT", or TEXT alone for the name.
+EMSCRIPTEN_KEEPALIVE const char* tokenizedProblem()
+{
+    static std::string told;
+    told = tokenizeProblem.line > 0
+               ? "line " + std::to_string(tokenizeProblem.line) + ": " + tokenizeProblem.text
+               : tokenizeProblem.text;
+    return told.c_str();
+}
+
+}  // extern "C"
