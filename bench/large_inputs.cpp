@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "bench/child_process.h"
+#include "core/conversion_settings.h"
 #include "core/decoder.h"
 #include "core/encoder.h"
 #include "core/loaded_data.h"
 #include "core/tape_loader.h"
 #include "core/wave_reader.h"
-#include "settings/settings.h"
 #include "tools/files.h"
 #include "tools/signal_synthesis.h"
 

@@ -3,9 +3,10 @@
 
 #include "core/platform.h"
 
-void showMessage(WindowHandle, const char* text, const char* name)
+void showMessage(WindowHandle, const Message& message)
 {
-    std::fprintf(stderr, "message: %s\n", composeMessage(text, name).c_str());
+    std::fprintf(stderr, "message %d about %s\n", static_cast<int>(message.id),
+                 message.file ? message.file : "no file");
 }
 void showWaitCursor() {}
 void showArrowCursor() {}

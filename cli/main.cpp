@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
@@ -34,34 +35,29 @@ bool isFolder(const char* name)
     return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// One line "hibarion: NAME: TEXT" on standard error.
-void tell(const char* name, const std::string& text)
-{
-    eraseProgress();
-    std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
-}
-
 // After the default path refused `name`: when --robust would read it, says so.
 void pointToRobust(const char* name)
 {
-    if (onlyRobustReads(name)) tell(name, "--robust reads this recording");
+    if (onlyRobustReads(name)) reportProblem(name, "--robust reads this recording");
 }
 
-// False when the file was refused without a message box's counterpart.
-bool convert(const char* name)
+// Every problem is reported through the platform and counted there.
+void convert(const char* name)
 {
-    if (commandLine.tokenize)
-        return tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
+    if (commandLine.tokenize) {
+        tokenizeFile(name, commandLine.nameOnTape ? commandLine.nameOnTape->c_str() : nullptr);
+        return;
+    }
     bool recording = commandLine.robust ? namesRobustRecording(name) : namesRecording(name);
     if (!recording && !namesTapeImage(name)) {
         // Also a name of under four bytes, which the window passes over in silence.
-        tell(name, "not a recording or a tape image (" +
-                       (commandLine.robust ? robustEndingList() : std::string(".wav")) + ", .p6)");
+        reportProblem(name, "not a recording or a tape image (" +
+                                (commandLine.robust ? robustEndingList() : std::string(".wav")) + ", .p6)");
         if (!commandLine.robust && namesRobustRecording(name)) pointToRobust(name);
-        return false;
+        return;
     }
     if (isFolder(name)) {
-        showMessage(nullptr, "%s を開けません。", name);
+        showMessage(nullptr, {MessageId::CannotOpen, name, 0, nullptr});
     } else if (recording && commandLine.robust) {
         decodeRobustly(name, commandLine.channel);
     } else {
@@ -69,7 +65,6 @@ bool convert(const char* name)
         dispatchDroppedName(nullptr, name);
         if (recording && hostMessagesShown != shownBefore) pointToRobust(name);
     }
-    return true;
 }
 
 // Standard output is buffered: a full disk or a closed pipe shows when it is flushed.
@@ -105,6 +100,7 @@ void stopOnSignal(int signal)
 
 int main(int argc, char** argv)
 {
+    openMessageCatalogue();
     if (!parseCommandLine(argc, argv)) return refuseCommandLine();
     if (commandLine.help) {
         printUsage(stdout);
@@ -132,17 +128,16 @@ int main(int argc, char** argv)
     outputGuard = &outputs;
 
     int shownBeforeDrop = hostMessagesShown;
-    bool anyRefused = false;
     for (int k = commandLine.firstName; k < argc; ++k) {
         // The window's drop buffer holds DroppedNameSize bytes with the terminating
         // zero, so a longer name arrives cut; the same happens here.
         std::string name(argv[k]);
         if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
         startProgress(name.c_str(), secondsNow());
-        if (!convert(name.c_str())) anyRefused = true;
+        convert(name.c_str());
         eraseProgress();
     }
-    bool anyMessage = anyRefused || hostMessagesShown != shownBeforeDrop;
+    bool anyMessage = hostMessagesShown != shownBeforeDrop;
 
     releaseLoadedData();
     return closeStandardOutput() && !anyMessage ? 0 : 1;

@@ -28,14 +28,6 @@ size_t endingLength(const char* name)
     return 0;
 }
 
-// One line "hibarion: NAME: TEXT" on standard error, counted toward the exit status.
-void tell(const char* name, const std::string& text)
-{
-    eraseProgress();
-    std::fprintf(stderr, "hibarion: %s: %s\n", name, text.c_str());
-    ++hostMessagesShown;
-}
-
 std::string suspectLine(const SuspectRange& range)
 {
     std::string bytes = range.firstByte == range.lastByte
@@ -63,11 +55,11 @@ void tellDoubts(const char* name, const RecordingDecoding& decoding, unsigned lo
         if (l == decoding.losses.size() ||
             (s < decoding.suspects.size() && decoding.suspects[s].seconds <= decoding.losses[l].seconds)) {
             const SuspectRange& range = decoding.suspects[s++];
-            tell(name, suspectLine(range));
+            reportProblem(name, suspectLine(range));
             suspect += range.lastByte - range.firstByte + 1ull;
         } else {
             const SignalLoss& loss = decoding.losses[l++];
-            tell(name, lossLine(loss));
+            reportProblem(name, lossLine(loss));
             missing += loss.missingBytes;
         }
     }
@@ -93,15 +85,15 @@ std::string robustImageNameFor(const char* name)
 
 void decodeRobustly(const char* name, int channel)
 {
-    RecordingDecoding decoding = decodeRecordingFile(name, channel);
+    RecordingDecoding decoding = decodeRecordingFile(name, channel, reportProgress);
     if (!decoding.error.empty()) {
-        tell(name, decoding.error);
+        reportProblem(name, decoding.error);
         return;
     }
-    if (!decoding.readError.empty()) tell(name, decoding.readError);
+    if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
     if (decoding.bytes.empty()) {
         // No image is written, so that an existing one of the same name survives.
-        tell(name, "no tape signal found");
+        reportProblem(name, "no tape signal found");
         return;
     }
 
@@ -112,18 +104,18 @@ void decodeRobustly(const char* name, int channel)
     std::string image = robustImageNameFor(name);
     std::string failure = writeImageFile(image, decoding.bytes);
     if (!failure.empty()) {
-        showWriteFailure(nullptr, "%s は書き込めません", image.c_str(), failure);
+        showWriteFailure(nullptr, MessageId::CannotWrite, image.c_str(), failure);
         return;
     }
     for (const StructureFinding& finding : structure)
-        if (finding.repaired) tell(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
+        if (finding.repaired) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
     if (decoding.startsInsideData)
-        tell(name, "recording starts inside the data: no leading tone before its first byte");
+        reportProblem(name, "recording starts inside the data: no leading tone before its first byte");
     unsigned long long suspectBytes = 0, missingBytes = 0;
     tellDoubts(name, decoding, suspectBytes, missingBytes);
     // A file cut short has said so already.
     if (decoding.endsInsideData && decoding.readError.empty())
-        tell(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
+        reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
 
     std::string channelText;
     if (decoding.channels > 1)

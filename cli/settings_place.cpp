@@ -50,9 +50,7 @@ void findProgramDirectory()
     size_t length = slash ? static_cast<size_t>(slash - real) + 1 : 0;
     if (length == 0 || length >= sizeof ProgramDirectory) {
         ProgramDirectory[0] = '\0';
-        showMessage(nullptr,
-                    "ファイルのパス情報がありません。\n続行できますが、作者に状況を報告してください。",
-                    nullptr);
+        showMessage(nullptr, {MessageId::NoProgramFolder, nullptr, 0, nullptr});
         return;
     }
     std::memcpy(ProgramDirectory, real, length);

@@ -5,30 +5,32 @@
 #include <vector>
 
 #include "cli/image_file.h"
+#include "cli/platform.h"
+#include "core/input_file.h"
+#include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
+#include "core/tables.h"
 #include "tokenizer/tokenizer.h"
 
 namespace {
 
 bool refuse(const char* textPath, const std::string& what)
 {
-    std::fprintf(stderr, "hibarion: %s: %s\n", textPath, what.c_str());
+    reportProblem(textPath, what);
     return false;
 }
 
 // At most TextSizeLimit + 1 bytes: enough for the tokenizer to tell a text too long.
 bool readText(const char* path, std::string& text)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
+    InputFile file(path);
+    if (!file.get()) return false;
     char buffer[65536];
     size_t count;
-    while (text.size() <= TextSizeLimit && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= TextSizeLimit && (count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
         text.append(buffer, count);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
+    return std::ferror(file.get()) == 0;
 }
 
 }  // namespace
@@ -49,12 +51,15 @@ bool tokenizeFile(const char* textPath, const char* givenName)
     if (!readText(textPath, text)) return refuse(textPath, "cannot be read");
     std::vector<unsigned char> image;
     TokenizeProblem problem;
-    if (!tokenizeProgram(text, stem, givenName, image, problem))
+    if (!tokenizeProgram(text, stem, givenName, CharacterTable, image, problem))
         return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
     std::string failure = writeImageFile(imagePath, image);
-    if (!failure.empty()) return refuse(imagePath.c_str(), "cannot be written: " + failure);
+    if (!failure.empty()) {
+        showWriteFailure(nullptr, MessageId::CannotWrite, imagePath.c_str(), failure);
+        return false;
+    }
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
     return true;
 }

@@ -30,7 +30,8 @@ add_executable(escape_cp932 ${HIBARION_FUZZ_DIR}/escape_cp932.cpp)
 set_property(TARGET escape_cp932 PROPERTY COMPILE_OPTIONS ${HIBARION_FUZZ_WARNINGS})
 
 set(HIBARION_ESCAPED_SOURCES)
-foreach(source IN LISTS HIBARION_CORE_SOURCES HIBARION_TOKENIZER_SOURCES)
+foreach(source IN LISTS HIBARION_CORE_SOURCES HIBARION_SETTINGS_SOURCES HIBARION_SHELL_SOURCES
+                          HIBARION_TOKENIZER_SOURCES)
   file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
   set(escaped ${CMAKE_BINARY_DIR}/cp932/${relative})
   get_filename_component(escapedDirectory ${escaped} DIRECTORY)

@@ -44,9 +44,9 @@ add_executable(Hibarion WIN32
                shell/win_platform.cpp
                shell/main_window.cpp
                shell/drop_files.cpp
-               settings/settings_dialog.cpp
+               shell/settings_dialog.cpp
                ${HIBARION_RESOURCE_OBJECT})
-target_link_libraries(Hibarion PRIVATE hibarion_core user32 gdi32 shell32)
+target_link_libraries(Hibarion PRIVATE hibarion_settings hibarion_shell hibarion_core user32 gdi32 shell32)
 target_link_options(Hibarion PRIVATE -static -static-libgcc -static-libstdc++ -s)
 
 # The window's face, beside the program where it looks for it.
@@ -57,7 +57,7 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_skin.py
   COMMENT "Drawing the skin"
   VERBATIM)
-add_custom_target(hibarion_skin ALL DEPENDS ${HIBARION_SKIN})
+add_custom_target(hibarion_skin_picture ALL DEPENDS ${HIBARION_SKIN})
 
 # The distributable folder Hibarion/ and Hibarion.zip: `--target package`.
 set(HIBARION_DIST_DIR ${CMAKE_CURRENT_BINARY_DIR}/Hibarion)
@@ -67,7 +67,7 @@ add_custom_target(package
   COMMAND ${CMAKE_COMMAND} -E make_directory ${HIBARION_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Hibarion> ${HIBARION_SKIN} ${HIBARION_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${HIBARION_ZIP} --format=zip Hibarion
-  DEPENDS Hibarion hibarion_skin
+  DEPENDS Hibarion hibarion_skin_picture
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
   COMMENT "Packing Hibarion.zip"
   VERBATIM)

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/conversion_settings.h"
 #include "core/loaded_data.h"
 #include "core/decision_estimate.h"
 #include "core/lanes.h"
 #include "core/output_file.h"
 #include "core/output_folder.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     i += 1;
     if (i >= count) {
         showArrowCursor();
-        showMessage(window, "%s は音量が足りません", recordingPath);
+        showMessage(window, {MessageId::TooQuiet, recordingPath, 0, nullptr});
         return 0;
     }
 
@@ -60,7 +60,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     OutputFile output(outputName, OutputKind::Conversion);
     if (!output.isOpen()) {
         showArrowCursor();
-        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), output.failure());
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), output.failure());
         return 0;
     }
 
@@ -151,7 +151,7 @@ int decodeRecording(WindowHandle window, const char* recordingPath)
     bool written = output.commit();
     showArrowCursor();
     if (!written) {
-        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), output.failure());
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), output.failure());
         return 0;
     }
     reportFileWritten(recordingPath, outputName.c_str(), bytesWritten, "bytes");

@@ -4,13 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "core/conversion_settings.h"
 #include "core/decoder.h"
 #include "core/encoder.h"
+#include "core/input_file.h"
 #include "core/listing.h"
 #include "core/loaded_data.h"
 #include "core/tape_loader.h"
 #include "core/wave_reader.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -25,12 +26,6 @@ bool endsInWav(const char* name, size_t length)
 bool endsInP6(const char* name, size_t length)
 {
     return name[length - 3] == '.' && isEither(name[length - 2], 'p') && name[length - 1] == '6';
-}
-
-void showLoadMessage(WindowHandle window, const char* name, int index)
-{
-    std::string text = std::string("%s は ") + loadMessages[index] + " ";
-    showMessage(window, text.c_str(), name);
 }
 
 }  // namespace
@@ -54,19 +49,21 @@ int dispatchDroppedName(WindowHandle window, const char* name)
 
     bool recording = endsInWav(name, length);
     if (!recording && !endsInP6(name, length)) {
-        showMessage(window, "%s は拡張子が不正です。", name);
+        showMessage(window, {MessageId::WrongEnding, name, 0, nullptr});
         return 1;
     }
 
-    FILE* file = std::fopen(name, "rb");
-    if (!file) {
-        showMessage(window, "%s を開けません。", name);
-        return 1;
+    int result;
+    {
+        InputFile file(name);
+        if (!file.get()) {
+            showMessage(window, {MessageId::CannotOpen, name, 0, nullptr});
+            return 1;
+        }
+        result = recording ? readWaveFile(file.get()) : loadTapeImage(file.get());
     }
-    int result = recording ? readWaveFile(file) : loadTapeImage(file);
-    std::fclose(file);
     if (result != -1) {
-        showLoadMessage(window, name, result);
+        showMessage(window, {MessageId::LoadProblem, name, result, nullptr});
         return 1;
     }
 

@@ -6,9 +6,9 @@
 
 #include "core/cell_samples.h"
 #include "core/cell_times.h"
+#include "core/conversion_settings.h"
 #include "core/loaded_data.h"
 #include "core/output_folder.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -249,7 +249,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
         sampleCount = countRecordingSamples(image.count, slowness);
         if (sampleCount > largestSampleCount) {
             showArrowCursor();
-            showMessage(window, "%s は大きすぎます。", tapeImagePath);
+            showMessage(window, {MessageId::TooLarge, tapeImagePath, 0, nullptr});
             return 0;
         }
     }
@@ -258,7 +258,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     OutputFile file(outputName, OutputKind::Conversion);
     if (!file.isOpen()) {
         showArrowCursor();
-        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), file.failure());
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), file.failure());
         return 0;
     }
     if (!countedFirst && !file.isSeekable()) {
@@ -301,7 +301,7 @@ int encodeTapeImage(WindowHandle window, const char* tapeImagePath)
     bool written = file.commit();
     showArrowCursor();
     if (!written) {
-        showWriteFailure(window, "%s は書き込めません", outputName.c_str(), file.failure());
+        showWriteFailure(window, MessageId::CannotWrite, outputName.c_str(), file.failure());
         return 0;
     }
     reportFileWritten(tapeImagePath, outputName.c_str(), sampleCount, "samples");

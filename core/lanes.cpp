@@ -287,6 +287,36 @@ LaneWidth widestLanes()
 #endif
 }
 
+// Each width's routines, indexed by LaneWidth; a width this build has no code for runs
+// the next narrower one.
+struct LaneRoutines {
+    void (*portableSines)(const double*, double*, size_t);
+    void (*correlations)(const uint8_t*, double, double, int, double*, double*);
+    int (*findCrossings)(const uint8_t*, int64_t, int64_t, int, int64_t*, int, int64_t*);
+    void (*estimateSums)(const uint8_t*, double, int, const double* const*, double*);
+    void (*waveSamples)(const double*, size_t, double, double, uint8_t*);
+    uint32_t (*estimatedSamples)(const double*, const double*, size_t, double, double, double,
+                                 double, uint8_t*);
+};
+
+const LaneRoutines oneLane = {portableSinesOne, correlationsOne,  findCrossingsOne,
+                              estimateSumsOne,  waveSamplesOne,   estimatedSamplesOne};
+#ifdef __SSE2__
+const LaneRoutines twoLanes = {portableSinesTwo, correlationsTwo, findCrossingsSixteen,
+                               estimateSumsTwo,  waveSamplesTwo,  estimatedSamplesTwo};
+#else
+const LaneRoutines& twoLanes = oneLane;
+#endif
+#ifdef HIBARION_AVX2
+const LaneRoutines fourLanes = {portableSinesAvx2, correlationsAvx2, findCrossingsSixteen,
+                                estimateSumsAvx2,  waveSamplesAvx2,  estimatedSamplesAvx2};
+#else
+const LaneRoutines& fourLanes = twoLanes;
+#endif
+const LaneRoutines* const routinesOf[] = {&oneLane, &twoLanes, &fourLanes};
+
+const LaneRoutines& routines() { return *routinesOf[laneWidth]; }
+
 }  // namespace
 
 LaneWidth laneWidth = widestLanes();
@@ -295,78 +325,35 @@ bool laneWidthRuns(LaneWidth width) { return width <= widestLanes(); }
 
 void portableSines(const double* x, double* sines, size_t count)
 {
-    switch (laneWidth) {
-#ifdef HIBARION_AVX2
-    case FourLanes: return portableSinesAvx2(x, sines, count);
-#endif
-#ifdef __SSE2__
-    case TwoLanes: return portableSinesTwo(x, sines, count);
-#endif
-    default: return portableSinesOne(x, sines, count);
-    }
+    routines().portableSines(x, sines, count);
 }
 
 void correlations(const uint8_t* x, double level, double f, int period,
                   double* correlation1200, double* correlation2400)
 {
-    switch (laneWidth) {
-#ifdef HIBARION_AVX2
-    case FourLanes: return correlationsAvx2(x, level, f, period, correlation1200, correlation2400);
-#endif
-#ifdef __SSE2__
-    case TwoLanes: return correlationsTwo(x, level, f, period, correlation1200, correlation2400);
-#endif
-    default: return correlationsOne(x, level, f, period, correlation1200, correlation2400);
-    }
+    routines().correlations(x, level, f, period, correlation1200, correlation2400);
 }
 
 int findCrossings(const uint8_t* x, int64_t from, int64_t end, int level, int64_t* at,
                   int most, int64_t* next)
 {
-#ifdef __SSE2__
-    if (laneWidth != OneLane) return findCrossingsSixteen(x, from, end, level, at, most, next);
-#endif
-    return findCrossingsOne(x, from, end, level, at, most, next);
+    return routines().findCrossings(x, from, end, level, at, most, next);
 }
 
 void estimateSums(const uint8_t* x, double level, int period, const double* const* tables,
                   double* sums)
 {
-    switch (laneWidth) {
-#ifdef HIBARION_AVX2
-    case FourLanes: return estimateSumsAvx2(x, level, period, tables, sums);
-#endif
-#ifdef __SSE2__
-    case TwoLanes: return estimateSumsTwo(x, level, period, tables, sums);
-#endif
-    default: return estimateSumsOne(x, level, period, tables, sums);
-    }
+    routines().estimateSums(x, level, period, tables, sums);
 }
 
 void waveSamples(const double* t, size_t count, double frequency, double amplitude,
                  uint8_t* samples)
 {
-    switch (laneWidth) {
-#ifdef HIBARION_AVX2
-    case FourLanes: return waveSamplesAvx2(t, count, frequency, amplitude, samples);
-#endif
-#ifdef __SSE2__
-    case TwoLanes: return waveSamplesTwo(t, count, frequency, amplitude, samples);
-#endif
-    default: return waveSamplesOne(t, count, frequency, amplitude, samples);
-    }
+    routines().waveSamples(t, count, frequency, amplitude, samples);
 }
 
 uint32_t estimatedSamples(const double* cosines, const double* sines, size_t count, double a1,
                           double a2, double low, double high, uint8_t* samples)
 {
-    switch (laneWidth) {
-#ifdef HIBARION_AVX2
-    case FourLanes: return estimatedSamplesAvx2(cosines, sines, count, a1, a2, low, high, samples);
-#endif
-#ifdef __SSE2__
-    case TwoLanes: return estimatedSamplesTwo(cosines, sines, count, a1, a2, low, high, samples);
-#endif
-    default: return estimatedSamplesOne(cosines, sines, count, a1, a2, low, high, samples);
-    }
+    return routines().estimatedSamples(cosines, sines, count, a1, a2, low, high, samples);
 }

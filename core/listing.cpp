@@ -127,7 +127,7 @@ std::string listingPathFor(const char* tapeImagePath)
 bool refuseListing(WindowHandle window, const std::string& listingPath, const OutputFile& file)
 {
     showArrowCursor();
-    showWriteFailure(window, "%s は書き込めません", listingPath.c_str(), file.failure());
+    showWriteFailure(window, MessageId::CannotWrite, listingPath.c_str(), file.failure());
     return false;
 }
 

@@ -4,22 +4,6 @@
 
 LoadedDataSlot loadedDataSlot;
 
-const char* const loadMessages[LoadMessageCount] = {
-    "ヘッダがありません。",
-    "ヘッダが不正です。",
-    "ファイルサイズ指定がありません。",
-    "フォーマット指定がありません。",
-    "フォーマットが不正です。",
-    "構造体のサイズ指定がありません。",
-    "構造体がありません。",
-    "\"data\"がありません。",
-    "データの長さ指定がありません。",
-    "データの長さが不足しています。",
-    "メモリの割り当てに失敗しました。",
-    "データが途中で切れています。",
-    "モノラル８ビットでありません。",
-};
-
 WaveBuffer currentWaveBuffer()
 {
     WaveBuffer buffer;

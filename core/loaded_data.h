@@ -43,6 +43,5 @@ TapeImage currentTapeImage();
 // Releases the slot's block, if any, and clears the held flag.
 void releaseLoadedData();
 
-// The texts that the loaders' results index, shown after the file's name as "%s は %s ".
-enum { LoadMessageCount = 13 };
-extern const char* const loadMessages[LoadMessageCount];
+// The number of problems the loaders' results tell apart (MessageId::LoadProblem).
+enum { LoadProblemCount = 13 };

@@ -61,11 +61,9 @@ bool OutputFile::commit()
     return true;
 }
 
-void showWriteFailure(WindowHandle window, const char* text, const char* name,
-                      const std::string& reason)
+void showWriteFailure(WindowHandle window, MessageId id, const char* name, const std::string& reason)
 {
-    std::string message(text);
-    if (explainWriteFailures)
-        message += std::strstr(text, "%s") ? ": " + reason : " (%s: " + reason + ")";
-    showMessage(window, message.c_str(), name);
+    Message message = {id, name, 0, nullptr};
+    if (explainWriteFailures) message.reason = reason.c_str();
+    showMessage(window, message);
 }

@@ -60,7 +60,6 @@ private:
     FILE* stream_ = nullptr;
 };
 
-// Shows "`text` with `name`", as showMessage does, for a file that could not be written;
-// with explainWriteFailures, followed by `reason` (and the name, when `text` has no "%s").
-void showWriteFailure(WindowHandle window, const char* text, const char* name,
-                      const std::string& reason);
+// Shows message `id` about `name`, a file that could not be written; with
+// explainWriteFailures, `reason` goes with it.
+void showWriteFailure(WindowHandle window, MessageId id, const char* name, const std::string& reason);

@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <string>
 
+#include "core/message.h"
+
 typedef void* WindowHandle;  // the owner of a message box; null for no owner
 
-// Shows one error message, caption "Hibarion", error icon, OK only. `text` is code page
-// 932; when `name` is given it is a file name exactly as the user gave it, and it stands
-// in place of the text's one "%s".
-void showMessage(WindowHandle owner, const char* text, const char* name);
+// Tells the user of one problem: the window shows a message box, caption "Hibarion",
+// error icon, OK only.
+void showMessage(WindowHandle owner, const Message& message);
 
 void showWaitCursor();
 void showArrowCursor();
@@ -23,9 +24,6 @@ void reportFileWritten(const char* input, const char* output, unsigned long long
 // A conversion has done `done` of its `total` steps (bytes encoded, samples decoded);
 // called for every byte, or every 65536 samples. The window ignores it; the front end may show how far it is.
 void reportProgress(unsigned long long done, unsigned long long total);
-
-// The text of a message as a message box shows it: `name` in place of the first "%s".
-std::string composeMessage(const char* text, const char* name);
 
 // ---- Replacing files ------------------------------------------------------------
 // Every file is written under a name of its own in its target's folder and takes the

@@ -6,6 +6,7 @@
 enum { CharacterTableSize = 512 };  // 256 entries of two bytes
 enum { GraphicPrefix = 0x14 };      // makes the next byte a semigraphic character
 enum { DataToken = 0x83, RemToken = 0x8E };  // the rest of their line is literal
+enum { LineBodyLimit = 255 };  // bytes of one line's tokenized body, the most the machine takes
 
 extern const char* const KeywordTable[128];        // token 0x80 + i
 extern const char DefaultCharacterTable[CharacterTableSize + 1];  // + a zero byte

@@ -3,5 +3,5 @@
 
 // Loads a whole tape image file (opened "rb", not yet read) into the slot, any bytes of
 // any length, and sets the format the encoder writes. Returns -1 when loaded, otherwise
-// the index in loadMessages: 10 out of memory, 11 the file breaks off.
+// the problem (MessageId::LoadProblem): 10 out of memory, 11 the file breaks off.
 int loadTapeImage(FILE* file);

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/input_file.h"
 #include "core/output_file.h"
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/number_text.h"
 
-ConversionSettings conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
 char ProgramDirectory[ProgramDirectorySize];
 const char* settingsFilePath;
 
@@ -36,16 +36,10 @@ static const RealSetting RealSettings[SettingCount - 1] = {
 
 static const char Section[] = "[HIBARION]";
 static const char FileName[] = "Hibarion.ini";
-static const char CannotWrite[] =
-    "INI ファイルを書き込めません。\nファイルの属性を確認してください。";
 
 void setDefaultSettings()
 {
-    conversionSettings.firstToneSeconds = 2.0;
-    conversionSettings.inputRatio = 1.32;
-    conversionSettings.outputRatio = 1.32;
-    conversionSettings.outputSlowness = 1.0;
-    conversionSettings.basicListing = 1;
+    conversionSettings = DefaultConversionSettings;
     std::memcpy(CharacterTable, DefaultCharacterTable, sizeof CharacterTable);
 }
 
@@ -87,40 +81,32 @@ static int readLine(FILE* file, char (&line)[LineLimit + 1])
     return count;
 }
 
-static bool refuse(FILE* file, bool tell, const char* message)
+static bool refuse(bool tell, const char* path, MessageId id, int number = 0,
+                   const char* detail = nullptr)
 {
-    if (file) std::fclose(file);
-    if (tell) showMessage(nullptr, message, nullptr);
+    if (tell) showMessage(nullptr, {id, path, number, detail});
     return false;
 }
 
 bool loadSettings(bool tellProblems)
 {
     char path[ProgramDirectorySize + sizeof FileName];
-    FILE* file = std::fopen(settingsPath(path), "rb");
-    if (!file)
-        return refuse(nullptr, tellProblems,
-                      "INI ファイルが見つかりません。\nデフォルトで作成します。");
+    const char* name = settingsPath(path);
+    InputFile input(name);
+    FILE* file = input.get();
+    if (!file) return refuse(tellProblems, name, MessageId::SettingsMissing);
 
     char line[LineLimit + 1];
-    char message[256];
     int length = readLine(file, line);
-    if (length == 0)
-        return refuse(file, tellProblems, "データが存在しません。\nデフォルトで作成しなおします。");
+    if (length == 0) return refuse(tellProblems, name, MessageId::SettingsEmpty);
     if (length < static_cast<int>(sizeof Section - 1) ||
         std::memcmp(line, Section, sizeof Section - 1) != 0)
-        return refuse(file, tellProblems,
-                      "これは「Hibarion」\nの INI データではありません。\n"
-                      "デフォルトで作成しなおします。");
+        return refuse(tellProblems, name, MessageId::SettingsForeign);
 
     for (int k = 0; k < SettingCount; ++k) {
         int lineNumber = k + 2;
         length = readLine(file, line);
-        if (length == 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目が存在しません。\nデフォルトで作成しなおします。", lineNumber);
-            return refuse(file, tellProblems, message);
-        }
+        if (length == 0) return refuse(tellProblems, name, MessageId::SettingsLineMissing, lineNumber);
         // The value ends at the first line feed, then at the first carriage return.
         const void* cut = std::memchr(line, '\n', length);
         if (cut) length = static_cast<int>(static_cast<const char*>(cut) - line);
@@ -130,12 +116,8 @@ bool loadSettings(bool tellProblems)
 
         const char* key = SettingKeys[k];
         int keyLength = static_cast<int>(std::strlen(key));
-        if (length < keyLength || std::memcmp(line, key, keyLength) != 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目が %s の項目でありません。\nデフォルトで作成しなおします。",
-                          lineNumber, key);
-            return refuse(file, tellProblems, message);
-        }
+        if (length < keyLength || std::memcmp(line, key, keyLength) != 0)
+            return refuse(tellProblems, name, MessageId::SettingsWrongKey, lineNumber, key);
         if (k < SettingCount - 1)
             *RealSettings[k].value = parseReal(line + keyLength);
         else
@@ -144,19 +126,10 @@ bool loadSettings(bool tellProblems)
 
     for (int r = 0; r < RowCount; ++r) {
         length = readLine(file, line);
-        if (length == 0) {
-            std::snprintf(message, sizeof message,
-                          "%d 行目がありません。\nデフォルトで作成します。", r + 7);
-            return refuse(file, tellProblems, message);
-        }
-        if (length < RowSize) {
-            std::snprintf(message, sizeof message,
-                          "Kawasemi の %d 行目が不正です。\nデフォルトで作成します。", r + 1);
-            return refuse(file, tellProblems, message);
-        }
+        if (length == 0) return refuse(tellProblems, name, MessageId::SettingsRowMissing, r + 7);
+        if (length < RowSize) return refuse(tellProblems, name, MessageId::SettingsRowInvalid, r + 1);
         std::memcpy(CharacterTable + r * RowSize, line, RowSize);
     }
-    std::fclose(file);
     return true;
 }
 
@@ -167,7 +140,7 @@ bool saveSettings()
     OutputFile output(target, OutputKind::Settings);
     FILE* file = output.stream();
     if (!file) {
-        showWriteFailure(nullptr, CannotWrite, target, output.failure());
+        showWriteFailure(nullptr, MessageId::SettingsCannotWrite, target, output.failure());
         return false;
     }
 
@@ -197,7 +170,7 @@ bool saveSettings()
     // A full disk or a failing device shows up in the error flag or when the buffer is
     // flushed; either way the file in place stays as it was.
     if (!output.commit()) {
-        showWriteFailure(nullptr, CannotWrite, target, output.failure());
+        showWriteFailure(nullptr, MessageId::SettingsCannotWrite, target, output.failure());
         return false;
     }
     return true;

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "resources/resource.h"
-#include "settings/settings_dialog.h"
+#include "shell/settings_dialog.h"
 #include "shell/skin.h"
 #include "shell/win_shell.h"
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/input_file.h"
 #include "core/loaded_data.h"
 #include "core/platform.h"
 #include "resources/resource.h"
@@ -25,12 +26,10 @@ const char seriousErrorText1[] = "起こり得ない極めて深刻なエラー�
 const char seriousErrorText2[] = "起こり得ない極めて深刻なエラーが発生しました。(2)";
 const char tooLongText[] =
     "ファイル名が長すぎます。\n\nコマンドラインまたはファイル名を短くするか\nフォルダの階層を浅くしてください。";
-const char noPathText[] =
-    "ファイルのパス情報がありません。\n続行できますが、作者に状況を報告してください。";
 const char noSkinText[] = "Hibarion.bmp が見つかりません。";
 
 // Start-up's messages belong to no window.
-void showStartupMessage(const char* text) { showMessage(nullptr, text, nullptr); }
+void showStartupMessage(const char* text) { showWindowMessage(nullptr, text); }
 
 // The position of the last backslash in line[0..end], or 0 when none stands after position
 // 0. The line is code page 932, where the second byte of a double-byte character may be
@@ -74,7 +73,7 @@ bool findProgramDirectory(const char* line)
 
     size_t at = lastBackslash(line, end - 1);
     if (at == 0) {
-        showStartupMessage(noPathText);
+        showMessage(nullptr, {MessageId::NoProgramFolder, nullptr, 0, nullptr});
         ProgramDirectory[0] = '\0';
         return true;
     }
@@ -88,13 +87,15 @@ bool findProgramDirectory(const char* line)
 void loadSkin()
 {
     std::string path = std::string(ProgramDirectory) + "Hibarion.bmp";
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        showStartupMessage(noSkinText);
-        return;
+    int result;
+    {
+        InputFile file(path.c_str());
+        if (!file.get()) {
+            showStartupMessage(noSkinText);
+            return;
+        }
+        result = loadSkinBitmap(file.get());
     }
-    int result = loadSkinBitmap(file);
-    std::fclose(file);
     if (result >= 0 && result < SkinMessageCount) showStartupMessage(skinMessages[result]);
 }
 

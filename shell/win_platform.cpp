@@ -8,11 +8,17 @@
 #include <string>
 
 #include "core/platform.h"
+#include "shell/win_shell.h"
+#include "shell/window_messages.h"
 
-void showMessage(WindowHandle owner, const char* text, const char* name)
+void showWindowMessage(HWND owner, const char* text)
 {
-    MessageBoxA(static_cast<HWND>(owner), composeMessage(text, name).c_str(), "Hibarion",
-                MB_ICONERROR);
+    MessageBoxA(owner, text, "Hibarion", MB_ICONERROR);
+}
+
+void showMessage(WindowHandle owner, const Message& message)
+{
+    showWindowMessage(static_cast<HWND>(owner), windowMessageText(message).c_str());
 }
 
 void showWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }

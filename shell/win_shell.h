@@ -6,6 +6,9 @@
 // icons and the settings dialog.
 extern HINSTANCE programInstance;
 
+// One error message box, caption "Hibarion", error icon, OK only; `text` is code page 932.
+void showWindowMessage(HWND owner, const char* text);
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Selects a new solid pen and brush into `dc`, keeping the ones they replace;

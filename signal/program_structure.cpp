@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "tokenizer/tokenizer.h"
+#include "core/tables.h"
 
 namespace {
 

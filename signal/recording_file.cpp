@@ -7,7 +7,6 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
-#include "core/platform.h"
 #include "signal/memory_file.h"
 #include "signal/promised_length.h"
 #include "signal/tape_band.h"
@@ -23,17 +22,19 @@ const float largestSample = 1e6f;
 
 typedef std::function<SNDFILE*(SF_INFO*)> Opener;
 
-// How far the reading is, in frames over every pass, for the platform's progress line.
+// How far the reading is, in frames over every pass, for the caller's progress line.
 struct Reading {
     uint64_t done;
     uint64_t total;
+    const ReadingProgress& progress;
 };
 
 void advance(Reading& reading, size_t frames)
 {
     reading.done += frames;
     // The length comes from the file's header and may be wrong.
-    reportProgress(reading.done < reading.total ? reading.done : reading.total, reading.total);
+    if (reading.progress)
+        reading.progress(reading.done < reading.total ? reading.done : reading.total, reading.total);
 }
 
 class SoundFile {
@@ -170,7 +171,8 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
                                       : -std::numeric_limits<double>::infinity();
 }
 
-RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channel)
+RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channel,
+                               const ReadingProgress& progress)
 {
     RecordingDecoding result = RecordingDecoding();
     result.peakDecibels = -std::numeric_limits<double>::infinity();
@@ -194,7 +196,7 @@ RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channe
     }
     const bool choosing = channel == 0 && info.channels > 1;
     const uint64_t frames = info.frames > 0 ? static_cast<uint64_t>(info.frames) : 0;
-    Reading reading = {0, choosing ? 2 * frames : frames};
+    Reading reading = {0, choosing ? 2 * frames : frames, progress};
     if (!choosing) {
         result.channel = channel > 0 ? channel : 1;
         decodeChannel(first, result.channel - 1, promised, reading, result);
@@ -228,7 +230,8 @@ std::string recordingTime(double seconds)
     return text;
 }
 
-RecordingDecoding decodeRecordingFile(const std::string& path, int channel)
+RecordingDecoding decodeRecordingFile(const std::string& path, int channel,
+                                      const ReadingProgress& progress)
 {
     // Only a regular file is read twice: from a pipe the header would be gone.
     std::vector<uint8_t> head(promisedLengthHead);
@@ -241,12 +244,14 @@ RecordingDecoding decodeRecordingFile(const std::string& path, int channel)
         }
     }
     return decodeOpened([&path](SF_INFO* info) { return sf_open(path.c_str(), SFM_READ, info); },
-                        promisedFrames(head.data(), got), channel);
+                        promisedFrames(head.data(), got), channel, progress);
 }
 
-RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel)
+RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel,
+                                          const ReadingProgress& progress)
 {
     MemoryFile memory;
     return decodeOpened([&](SF_INFO* info) { return openMemoryFile(memory, data, size, info); },
-                        promisedFrames(data, size < promisedLengthHead ? size : promisedLengthHead), channel);
+                        promisedFrames(data, size < promisedLengthHead ? size : promisedLengthHead), channel,
+                        progress);
 }

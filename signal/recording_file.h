@@ -4,6 +4,7 @@
 // robustness table both decode through here.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,14 @@ struct RecordingDecoding {
 // A place in a recording as the messages give it: M:SS.ss.
 std::string recordingTime(double seconds);
 
+// Told after every block read how many of the frames to read over every pass are done;
+// the total comes from the file's header, so `done` is held at most `total`.
+typedef std::function<void(uint64_t done, uint64_t total)> ReadingProgress;
+
 // `channel` 1 ... channels forces that channel; 0 lets the tape band choose among
 // several (a first pass over the file, which is then read again).
-RecordingDecoding decodeRecordingFile(const std::string& path, int channel);
+RecordingDecoding decodeRecordingFile(const std::string& path, int channel,
+                                      const ReadingProgress& progress = nullptr);
 // The same for a file held in memory.
-RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel);
+RecordingDecoding decodeRecordingInMemory(const uint8_t* data, size_t size, int channel,
+                                          const ReadingProgress& progress = nullptr);

@@ -18,7 +18,7 @@
 namespace {
 
 // Every byte value once, in random order, then random bytes.
-Bytes randomImage(size_t size, unsigned seed)
+Bytes imageWithEveryByte(size_t size, unsigned seed)
 {
     std::mt19937 random(seed);
     Bytes image(256);
@@ -52,7 +52,7 @@ protected:
 TEST_F(Decoder, RecordingsTheEncoderWritesDecodeToTheirImage)
 {
     for (unsigned seed : {1u, 2u, 3u}) {
-        Bytes image = randomImage(300 + 50 * seed, seed);
+        Bytes image = imageWithEveryByte(300 + 50 * seed, seed);
         std::string p6 = folder + "TAPE.p6";
         writeFileBytes(p6, image);
         FILE* file = std::fopen(p6.c_str(), "rb");
@@ -66,7 +66,7 @@ TEST_F(Decoder, RecordingsTheEncoderWritesDecodeToTheirImage)
 
 TEST_F(Decoder, TheSameFramingAtOtherSampleRates)
 {
-    Bytes image = randomImage(400, 9);
+    Bytes image = imageWithEveryByte(400, 9);
     for (int rate : {8000, 11025, 22050, 44100, 48000}) {
         std::string path = folder + "rate" + std::to_string(rate) + ".wav";
         writeFileBytes(path, makeWaveFile(synthesizeTapeSignal(image, rate), rate));
@@ -111,7 +111,7 @@ TEST_F(Decoder, NothingLoudBeforeTheLastSampleIsRefused)
 
 TEST_F(Decoder, RunsThatFindNoByteGiveAnEmptyImageWithoutMessage)
 {
-    Bytes tape = synthesizeTapeSignal(randomImage(300, 4), 11025);
+    Bytes tape = synthesizeTapeSignal(imageWithEveryByte(300, 4), 11025);
     std::string p6 = folder + "game.P6";
 
     // Below 1200 samples a second a period has no samples.
@@ -151,7 +151,7 @@ TEST_F(Decoder, OutputNamesAndFailures)
     EXPECT_EQ(tapeImageNameFor("game.wav"), "game.P6");
     EXPECT_EQ(tapeImageNameFor("D:\\T\\GAME.WAV"), "D:\\T\\GAME.P6");
 
-    Bytes image = randomImage(256, 5);
+    Bytes image = imageWithEveryByte(256, 5);
     Bytes tape = synthesizeTapeSignal(image, 11025);
     writeFileBytes(folder + "GAME.P6", Bytes(1000, 7));
     holdInSlot(tape, 11025);

@@ -1,12 +1,14 @@
 #include "tests/fake_platform.h"
 
+#include "shell/window_messages.h"
+
 RecordedPlatform recordedPlatform;
 
 void clearRecordedPlatform() { recordedPlatform = RecordedPlatform(); }
 
-void showMessage(WindowHandle owner, const char* text, const char* name)
+void showMessage(WindowHandle owner, const Message& message)
 {
-    recordedPlatform.messages.push_back({owner, composeMessage(text, name)});
+    recordedPlatform.messages.push_back({owner, windowMessageText(message)});
 }
 
 void showWaitCursor() { recordedPlatform.cursors += 'W'; }

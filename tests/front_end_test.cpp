@@ -1,6 +1,7 @@
 // The command-line front end as a user runs it: a copy of the executable in a folder of
-// its own, with its own Hibarion.ini beside it. Its messages reach the terminal as UTF-8,
-// hence the u8 literals (the others are code page 932, as the files hold them).
+// its own, with its own Hibarion.ini beside it, in the C locale unless a test says. Its
+// messages reach the terminal as UTF-8, hence the u8 literals (the others are code page
+// 932, as the files hold them).
 #include <cstdlib>
 #include <glob.h>
 #include <string>
@@ -60,7 +61,7 @@ protected:
     // the variable settings in `environment`.
     RunResult run(const std::vector<std::string>& arguments)
     {
-        std::string command = "cd " + shellQuoted(folder) + " && " + environment + " " + program;
+        std::string command = "cd " + shellQuoted(folder) + " && LC_ALL=C LANGUAGE= " + environment + " " + program;
         for (const std::string& a : arguments) command += " " + shellQuoted(a);
         command += " >" + shellQuoted(folder + "stdout.txt") + " 2>" + shellQuoted(folder + "stderr.txt");
         int status = std::system(command.c_str());
@@ -98,8 +99,21 @@ TEST_F(FrontEnd, FirstStartWritesTheDefaultSettingsWithItsMessage)
     writeFileBytes(folder + "GAME.p6", sampleImage);
     RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 0);  // the settings message is not one of the drop's
-    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n");
+    EXPECT_EQ(r.err, "hibarion: " + folder + "Hibarion.ini: not found; written with the defaults\n");
     EXPECT_EQ(readFileBytes(folder + "Hibarion.ini").size(), 635u);
+}
+
+// Under a Japanese locale the messages are the Windows program's texts, on one line.
+TEST_F(FrontEnd, MessagesInTheUsersLanguage)
+{
+    const std::string catalogue = "locale/ja/LC_MESSAGES/";
+    for (const char* part : {"locale", "locale/ja", "locale/ja/LC_MESSAGES"}) mkdir((folder + part).c_str(), 0755);
+    writeFileBytes(folder + catalogue + "hibarion.mo", readFileBytes(HIBARION_BINARY_DIR "/" + catalogue + "hibarion.mo"));
+    environment = "LC_ALL=ja_JP.UTF-8";
+    RunResult r = run({"GAME.p6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: " + folder + u8"Hibarion.ini: INI ファイルが見つかりません。デフォルトで作成します。\n"
+                     u8"hibarion: GAME.p6: 開けません。\n");
 }
 
 TEST_F(FrontEnd, ADropOfThreeWithATruncatedRecordingInTheMiddle)
@@ -113,7 +127,7 @@ TEST_F(FrontEnd, ADropOfThreeWithATruncatedRecordingInTheMiddle)
 
     RunResult r = run({"first.wav", "second.wav", "third.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: second.wav は データが途中で切れています。 \n");
+    EXPECT_EQ(r.err, "hibarion: second.wav: the data breaks off\n");
     EXPECT_EQ(readFileBytes(folder + "first.P6"), sampleImage);
     EXPECT_FALSE(fileExists(folder + "second.P6"));
     EXPECT_TRUE(fileExists(folder + "third_.wav"));
@@ -140,7 +154,7 @@ TEST_F(FrontEnd, EndingsInEveryMixOfCase)
     for (const char* wav : {"GAME_.wav", "game_.wav", "x_.wav"}) EXPECT_TRUE(fileExists(folder + wav));
     // song.wAv would replace the image that song.Wav gave. Every other name is answered,
     // the 3-byte one too, which the window passes over.
-    std::string expected = u8"Hibarion: song.P6 は書き込めません: an earlier file of this run wrote it\n";
+    std::string expected = "hibarion: song.P6: cannot be written: an earlier file of this run wrote it\n";
     for (const char* name : {"a.b", "GAME.P66", "SONG.WAVE", "README.TXT", "tapes"})
         expected += "hibarion: " + std::string(name) + ": not a recording or a tape image (.wav, .p6)\n";
     EXPECT_EQ(r.err, expected);
@@ -164,7 +178,7 @@ TEST_F(FrontEnd, ListingsFollowTheSettingEvenAfterAFailedEncoding)
     mkdir((folder + "OTHER_.wav").c_str(), 0755);
     RunResult r = run({"OTHER.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: OTHER_.wav は書き込めません: Is a directory\n");
+    EXPECT_EQ(r.err, "hibarion: OTHER_.wav: cannot be written: Is a directory\n");
     EXPECT_TRUE(fileExists(folder + "OTHER.txt"));
 }
 
@@ -192,10 +206,10 @@ TEST_F(FrontEnd, NamesAreShownAsGivenAndLongOnesCutAsTheDropBufferCuts)
     std::string odd = "\xff\xfe.p6";
     RunResult r = run({odd});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Hibarion: " + odd + u8" を開けません。\n");
+    EXPECT_EQ(r.err, "hibarion: " + odd + ": cannot be opened\n");
 
     std::string longName = std::string(1196, 'a') + ".p6";  // 1199 bytes: kept whole
-    EXPECT_EQ(run({longName}).err, "Hibarion: " + longName + u8" を開けません。\n");
+    EXPECT_EQ(run({longName}).err, "hibarion: " + longName + ": cannot be opened\n");
     std::string tooLong = std::string(1197, 'a') + ".p6";   // cut to 1199: "...a.p"
     EXPECT_EQ(run({tooLong}).err,
               "hibarion: " + tooLong.substr(0, 1199) + ": not a recording or a tape image (.wav, .p6)\n");
@@ -362,7 +376,7 @@ TEST_F(FrontEnd, EveryOutputGoesIntoTheOutputFolderUnderItsOwnName)
     EXPECT_EQ(run({"in/GAME.p6"}).status, 0);
     EXPECT_EQ(readFileBytes(folder + "in/GAME_.wav"), recording);
     EXPECT_EQ(run({"--output-dir=" + folder + "out/", "GAME.p6", "in/GAME.p6"}).err,
-              u8"Hibarion: GAME.p6 を開けません。\n");
+              "hibarion: GAME.p6: cannot be opened\n");
     EXPECT_EQ(readFileBytes(folder + "out/GAME_.wav"), recording);
 }
 
@@ -396,7 +410,7 @@ TEST_F(FrontEnd, AFolderNamedLikeAnInputCannotBeOpened)
     for (const char* option : {"--listing", "--resample"}) {
         RunResult r = run({option, "tape.p6", "TAPE.WAV"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, u8"Hibarion: tape.p6 を開けません。\nHibarion: TAPE.WAV を開けません。\n");
+        EXPECT_EQ(r.err, "hibarion: tape.p6: cannot be opened\nhibarion: TAPE.WAV: cannot be opened\n");
     }
 }
 
@@ -404,7 +418,7 @@ TEST_F(FrontEnd, AFolderNamedLikeAnInputCannotBeOpened)
 
 TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
 {
-    const std::string found = u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n";
+    auto found = [](const std::string& path) { return "hibarion: " + path + ": not found; written with the defaults\n"; };
     mkdir((folder + "bin").c_str(), 0755);
     writeFileBytes(folder + "bin/hibarion", readFileBytes(HIBARION_FRONT_END));
     chmod((folder + "bin/hibarion").c_str(), 0755);
@@ -413,13 +427,13 @@ TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
 
     // A bin folder is where installed programs live, whoever may write there.
     environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + shellQuoted(folder + "config");
-    EXPECT_EQ(run({"GAME.p6"}).err, found);
+    EXPECT_EQ(run({"GAME.p6"}).err, found(folder + "config/hibarion/Hibarion.ini"));
     EXPECT_EQ(readFileBytes(folder + "config/hibarion/Hibarion.ini").size(), 635u);
     EXPECT_EQ(run({"GAME.p6"}).err, "");
     // A relative XDG_CONFIG_HOME is ignored, as is an empty one.
     for (const char* config : {"config", ""}) {
         environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=" + config;
-        EXPECT_EQ(run({"--no-listing", "GAME.p6"}).err, config[0] ? found : "");
+        EXPECT_EQ(run({"--no-listing", "GAME.p6"}).err, config[0] ? found(folder + "home/.config/hibarion/Hibarion.ini") : "");
         EXPECT_TRUE(fileExists(folder + "home/.config/hibarion/Hibarion.ini"));
     }
     EXPECT_FALSE(fileExists(folder + "bin/Hibarion.ini"));
@@ -430,7 +444,7 @@ TEST_F(FrontEnd, SettingsLiveBesideAPortableCopyOtherwiseInTheUsersConfigFolder)
     std::rename((folder + "Hibarion.ini").c_str(), (folder + "bin/Hibarion.ini").c_str());
     EXPECT_EQ(run({"GAME.p6"}).err, "");
     EXPECT_FALSE(fileExists(folder + "GAME.txt"));
-    EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found);
+    EXPECT_EQ(run({"--settings", "my.ini", "GAME.p6"}).err, found("my.ini"));
     EXPECT_EQ(readFileBytes(folder + "my.ini").size(), 635u);
     EXPECT_TRUE(fileExists(folder + "GAME.txt"));
 }
@@ -465,9 +479,9 @@ TEST_F(FrontEnd, AFullDiskKeepsEveryEarlierOutputWholeAndSaysWhy)
 
     RunResult r = runOnAFullDisk(folder, "GAME.p6 song.wav");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: GAME_.wav は書き込めません: File too large\n"
-                     u8"Hibarion: GAME.txt は書き込めません: File too large\n"
-                     u8"Hibarion: song.P6 は書き込めません: File too large\n");
+    EXPECT_EQ(r.err, "hibarion: GAME_.wav: cannot be written: File too large\n"
+                     "hibarion: GAME.txt: cannot be written: File too large\n"
+                     "hibarion: song.P6: cannot be written: File too large\n");
     for (const char* output : {"GAME_.wav", "GAME.txt", "song.P6"})
         EXPECT_EQ(readFileBytes(folder + output), earlier) << output;
     EXPECT_EQ(namesIn(folder), before);
@@ -477,9 +491,8 @@ TEST_F(FrontEnd, AFullDiskKeepsEveryEarlierOutputWholeAndSaysWhy)
     std::remove((folder + "Hibarion.ini").c_str());
     r = runOnAFullDisk(folder, "--settings=my.ini xy.b");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n"
-                     u8"Hibarion: INI ファイルを書き込めません。\nファイルの属性を確認してください。"
-                     u8" (my.ini: File too large)\n"
+    EXPECT_EQ(r.err, "hibarion: my.ini: not found; written with the defaults\n"
+                     "hibarion: my.ini: cannot be written; check the file's attributes: File too large\n"
                      "hibarion: xy.b: not a recording or a tape image (.wav, .p6)\n");
     EXPECT_FALSE(fileExists(folder + "my.ini"));
 }
@@ -497,7 +510,7 @@ TEST_F(FrontEnd, ReadOnlyOutputsStayAsTheyWere)
 
     RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: GAME_.wav は書き込めません: Permission denied\n");
+    EXPECT_EQ(r.err, "hibarion: GAME_.wav: cannot be written: Permission denied\n");
     EXPECT_EQ(readFileBytes(folder + "GAME_.wav"), earlier);
     EXPECT_TRUE(fileExists(folder + "GAME.txt"));
 }
@@ -515,15 +528,15 @@ TEST_F(FrontEnd, NoOutputReplacesOneOfTheSameRunAndNoClobberKeepsEveryExistingOn
 
     RunResult r = run({"-o", "out", "a/GAME_.wav", "b/GAME_.wav", "a/GAME.p6", "b/GAME.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: out/GAME_.P6 は書き込めません: an earlier file of this run wrote it\n"
-                     u8"Hibarion: out/GAME_.wav は書き込めません: an earlier file of this run wrote it\n"
-                     u8"Hibarion: out/GAME.txt は書き込めません: an earlier file of this run wrote it\n");
+    EXPECT_EQ(r.err, "hibarion: out/GAME_.P6: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: out/GAME_.wav: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: out/GAME.txt: cannot be written: an earlier file of this run wrote it\n");
     EXPECT_EQ(readFileBytes(folder + "out/GAME_.P6"), sampleImage);
     // The same folder by another spelling is the same folder.
     r = run({"a/GAME.p6", "b/../a/GAME.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: b/../a/GAME_.wav は書き込めません: an earlier file of this run wrote it\n"
-                     u8"Hibarion: b/../a/GAME.txt は書き込めません: an earlier file of this run wrote it\n");
+    EXPECT_EQ(r.err, "hibarion: b/../a/GAME_.wav: cannot be written: an earlier file of this run wrote it\n"
+                     "hibarion: b/../a/GAME.txt: cannot be written: an earlier file of this run wrote it\n");
 
     // The edit round trip: the edited listing survives the last step, and --no-clobber
     // keeps it too, while the recording it did not have yet is written.
@@ -538,7 +551,7 @@ TEST_F(FrontEnd, NoOutputReplacesOneOfTheSameRunAndNoClobberKeepsEveryExistingOn
     std::remove((folder + "GAME_.wav").c_str());
     r = run({"-n", "GAME.p6"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, u8"Hibarion: GAME.txt は書き込めません: it exists, and --no-clobber keeps it\n");
+    EXPECT_EQ(r.err, "hibarion: GAME.txt: cannot be written: it exists, and --no-clobber keeps it\n");
     EXPECT_EQ(textOf(readFileBytes(folder + "GAME.txt")), listing);
     EXPECT_TRUE(fileExists(folder + "GAME_.wav"));
 }
@@ -625,16 +638,23 @@ TEST_F(FrontEnd, TheDebianPackageUnpackedReadOnlyConvertsAFile)
               shellQuoted(root);
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_NE(textOf(readFileBytes(folder + "depends")).find("libsndfile1"), std::string::npos);
-    EXPECT_NE(textOf(readFileBytes(root + "usr/share/man/man1/hibarion.1")).find("hibarion " HIBARION_VERSION),
-              std::string::npos);
+    command = "gzip -dc " + shellQuoted(root + "usr/share/man/man1/hibarion.1.gz") + " >" +
+              shellQuoted(folder + "manual");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(textOf(readFileBytes(folder + "manual")).find("hibarion " HIBARION_VERSION), std::string::npos);
+    // As Debian would take it: no error, no warning.
+    command = "lintian --fail-on error,warning " + shellQuoted(deb) + " >" + shellQuoted(folder + "lintian") + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << textOf(readFileBytes(folder + "lintian"));
     EXPECT_TRUE(fileExists(root + "usr/share/doc/hibarion/README.md"));
 
     writeFileBytes(folder + "GAME.p6", sampleImage);
     program = shellQuoted(root + "usr/bin/hibarion");
-    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME=";
+    // The installed catalogue speaks the user's language.
+    environment = "HOME=" + shellQuoted(folder + "home") + " XDG_CONFIG_HOME= LC_ALL=ja_JP.UTF-8";
     RunResult r = run({"GAME.p6"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, u8"Hibarion: INI ファイルが見つかりません。\nデフォルトで作成します。\n");
+    EXPECT_EQ(r.err, "hibarion: " + folder +
+                         u8"home/.config/hibarion/Hibarion.ini: INI ファイルが見つかりません。デフォルトで作成します。\n");
     EXPECT_EQ(readFileBytes(folder + "home/.config/hibarion/Hibarion.ini").size(), 635u);
     EXPECT_FALSE(fileExists(root + "usr/bin/Hibarion.ini"));
     const Bytes installed = readFileBytes(folder + "GAME_.wav");

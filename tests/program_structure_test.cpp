@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/tables.h"
 #include "settings/settings.h"
 #include "signal/program_structure.h"
 #include "tests/sound_files.h"
@@ -25,7 +26,7 @@ Bytes program(const char* text = programText)
 {
     Bytes image;
     TokenizeProblem problem;
-    EXPECT_TRUE(tokenizeProgram(text, "game", nullptr, image, problem)) << problem.text;
+    EXPECT_TRUE(tokenizeProgram(text, "game", nullptr, DefaultCharacterTable, image, problem)) << problem.text;
     return image;
 }
 

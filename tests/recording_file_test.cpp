@@ -92,6 +92,17 @@ TEST_F(RecordingFile, TheChannelThatCarriesTheTapeIsChosen)
         EXPECT_EQ(d.bytes, image);
         EXPECT_NEAR(d.peakDecibels, 20 * std::log10(0.3 * 120 / 128.0), 0.05);
     }
+    // Progress runs over both passes, to their end.
+    uint64_t lastDone = 0, lastTotal = 0;
+    bool ordered = true;
+    decodeRecordingFile(folder + "three.flac", 0, [&](uint64_t done, uint64_t total) {
+        ordered = ordered && done >= lastDone;
+        lastDone = done;
+        lastTotal = total;
+    });
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(lastTotal, 2 * frames.size() / 3);
+    EXPECT_EQ(lastDone, lastTotal);
     // Forced: that channel, whatever it holds.
     EXPECT_NE(decodeRecordingFile(folder + "three.flac", 1).bytes, image);
     EXPECT_EQ(decodeRecordingFile(folder + "three.flac", 3).peakDecibels, -std::numeric_limits<double>::infinity());

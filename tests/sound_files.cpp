@@ -1,18 +1,9 @@
 #include "tests/sound_files.h"
 
-#include <random>
 #include <sndfile.h>
 #include <stdexcept>
 
 #include "tools/signal_synthesis.h"
-
-Bytes randomImage(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    Bytes image(size);
-    for (uint8_t& b : image) b = static_cast<uint8_t>(random());
-    return image;
-}
 
 std::vector<float> tapeSignal(const Bytes& image, int rate, double gain)
 {

@@ -5,8 +5,6 @@
 
 #include "tests/test_files.h"
 
-Bytes randomImage(size_t size, unsigned seed);
-
 // The tape signal of `image` at `rate`, full scale +-1 times `gain`.
 std::vector<float> tapeSignal(const Bytes& image, int rate, double gain = 1.0);
 

@@ -11,32 +11,17 @@
 
 std::string makeScratchFolder()
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hibarion-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
-    return std::string(name.data()) + "/";
+    std::string folder = makeTemporaryFolder("hibarion-test");
+    if (folder.empty()) throw std::runtime_error("no scratch folder");
+    return folder;
 }
 
 void writeFileBytes(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("cannot create " + path);
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    if (!writeFile(path, bytes)) throw std::runtime_error("cannot write " + path);
 }
 
-Bytes readFileBytes(const std::string& path)
-{
-    Bytes bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    return bytes;
-}
+Bytes readFileBytes(const std::string& path) { return readFile(path); }
 
 bool fileExists(const std::string& path)
 {
@@ -112,6 +97,6 @@ void resetProgramState()
 {
     releaseLoadedData();
     loadedDataSlot = LoadedDataSlot();
-    conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
+    conversionSettings = DefaultConversionSettings;
     clearRecordedPlatform();
 }

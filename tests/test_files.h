@@ -1,17 +1,21 @@
 #pragma once
 // Scratch files for tests: each test gets its own fresh folder under the system's
-// temporary directory.
+// temporary directory. The random images and file helpers are the tools' own.
 #include <cstdint>
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
+#include "tools/files.h"
+
 typedef std::vector<uint8_t> Bytes;
 
 // A new empty folder, with a trailing '/'.
 std::string makeScratchFolder();
+// Throws when the file cannot be written whole.
 void writeFileBytes(const std::string& path, const Bytes& bytes);
+// The whole file, or nothing when it cannot be read.
 Bytes readFileBytes(const std::string& path);
 bool fileExists(const std::string& path);
 Bytes bytesOf(const std::string& text);

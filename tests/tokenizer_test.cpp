@@ -123,7 +123,7 @@ protected:
     {
         std::vector<unsigned char> image;
         TokenizeProblem problem;
-        EXPECT_TRUE(tokenizeProgram(text, "game", name, image, problem))
+        EXPECT_TRUE(tokenizeProgram(text, "game", name, CharacterTable, image, problem))
             << "line " << problem.line << ": " << problem.text;
         return Bytes(image.begin(), image.end());
     }
@@ -132,7 +132,7 @@ protected:
     {
         std::vector<unsigned char> image;
         TokenizeProblem problem;
-        EXPECT_FALSE(tokenizeProgram(text, "game", name, image, problem));
+        EXPECT_FALSE(tokenizeProgram(text, "game", name, CharacterTable, image, problem));
         return "line " + std::to_string(problem.line) + ": " + problem.text;
     }
 };

@@ -198,7 +198,7 @@ bool readGivenName(const std::string& name, bool upperCase, Bytes& image, Tokeni
 
 // The program in `text`, code page 932.
 bool tokenizeText(const std::string& text, const std::string& fileStem, const char* givenName,
-                  Bytes& image, TokenizeProblem& problem)
+                  const char* characterTable, Bytes& image, TokenizeProblem& problem)
 {
     problem = {0, ""};
     image.assign(HeaderLength, HeaderMark);
@@ -206,7 +206,7 @@ bool tokenizeText(const std::string& text, const std::string& fileStem, const ch
     Reading reading = {text, 0, problem};
     if (listing) {
         CodeTexts nameTexts;
-        collectNameTexts(nameTexts, CharacterTable);
+        collectNameTexts(nameTexts, characterTable);
         reading.at = sizeof ListingHeading - 1;
         readName(reading, nameTexts, false, image);
         size_t end = lineEndLength(text, reading.at);
@@ -222,21 +222,23 @@ bool tokenizeText(const std::string& text, const std::string& fileStem, const ch
     }
 
     CodeTexts bodyTexts;
-    collectBodyTexts(bodyTexts, listing ? CharacterTable : DefaultCharacterTable, listing);
+    collectBodyTexts(bodyTexts, listing ? characterTable : DefaultCharacterTable, listing);
     return readProgram(reading, bodyTexts, image);
 }
 
 }  // namespace
 
 bool tokenizeProgram(const std::string& source, const std::string& fileStem, const char* givenName,
-                     std::vector<unsigned char>& image, TokenizeProblem& problem)
+                     const char* characterTable, std::vector<unsigned char>& image,
+                     TokenizeProblem& problem)
 {
     problem = {0, ""};
     if (source.size() > TextSizeLimit) {
         problem.text = "longer than " + numberText(TextSizeLimit) + " bytes, more than any program";
         return false;
     }
-    if (!isUtf8(source)) return tokenizeText(source, fileStem, givenName, image, problem);
+    if (!isUtf8(source))
+        return tokenizeText(source, fileStem, givenName, characterTable, image, problem);
 
     // Some texts read as either encoding (the bytes C3 B1 of "ﾃｱ" are an accented letter
     // in UTF-8): the one whose every character has a code is taken, UTF-8 when both are.
@@ -246,12 +248,12 @@ bool tokenizeProgram(const std::string& source, const std::string& fileStem, con
     size_t failedAt;
     TokenizeProblem utf8Problem;
     if (convertUtf8To932(utf8, cp932, failedAt)) {
-        if (tokenizeText(cp932, fileStem, givenName, image, utf8Problem)) return true;
+        if (tokenizeText(cp932, fileStem, givenName, characterTable, image, utf8Problem)) return true;
     } else {
         Reading reading = {utf8, failedAt, utf8Problem};
         refuse(reading, failedAt, "a character with no code: " + shownUtf8Character(utf8, failedAt));
     }
-    if (tokenizeText(source, fileStem, givenName, image, problem)) return true;
+    if (tokenizeText(source, fileStem, givenName, characterTable, image, problem)) return true;
     if (utf8Problem.line >= problem.line) problem = utf8Problem;
     return false;
 }

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-enum {
-    LineBodyLimit = 255,          // bytes of one line's tokenized body
-    TextSizeLimit = 4 << 20,      // bytes of text; a listing of the largest program is far less
-};
+#include "core/tables.h"
+
+enum { TextSizeLimit = 4 << 20 };  // bytes of text; a listing of the largest program is far less
 
 struct TokenizeProblem {
     int line;          // the text's line, from 1; 0 when the problem lies in the name
@@ -20,7 +19,10 @@ struct TokenizeProblem {
 // `text`: the file's bytes, UTF-8 or code page 932: the reading that makes a program,
 // UTF-8 when both do.
 // The name on tape is `givenName` when it is not null, else a listing's heading, else
-// `fileStem` in upper case; either of the first two is taken as written. False, with
-// `problem` filled and no program in `image`, when the text is not a program.
+// `fileStem` in upper case; either of the first two is taken as written. A listing's
+// characters are read through `characterTable` (CharacterTableSize bytes), the table it
+// was written with; plain text through the default table. False, with `problem` filled
+// and no program in `image`, when the text is not a program.
 bool tokenizeProgram(const std::string& text, const std::string& fileStem, const char* givenName,
-                     std::vector<unsigned char>& image, TokenizeProblem& problem);
+                     const char* characterTable, std::vector<unsigned char>& image,
+                     TokenizeProblem& problem);

@@ -21,7 +21,7 @@ mkdir -p "$page" "$objects/cp932"
 # The conversions without what the browser does instead: libsndfile's reading of
 # recording files (the page decodes them with Web Audio) and the AVX2 lanes.
 sources=(core/*.cpp settings/settings_file.cpp settings/number_text.cpp signal/*.cpp
-         tokenizer/*.cpp web/*.cpp)
+         tokenizer/*.cpp shell/window_messages.cpp web/*.cpp)
 skipped=" core/lanes_avx2.cpp signal/recording_file.cpp signal/memory_file.cpp "
 
 # clang compiles literals only as UTF-8: the sources are compiled from copies with every
@@ -47,7 +47,8 @@ compile() {
 export -f compile
 
 # Headers are not followed one by one: a newer header makes every object again.
-newest_header=$(ls -t core/*.h settings/*.h signal/*.h tokenizer/*.h "$objects/cp932_table.h" | head -1)
+newest_header=$(ls -t core/*.h settings/*.h signal/*.h tokenizer/*.h shell/window_messages.h \
+                    "$objects/cp932_table.h" | head -1)
 object_list=()
 stale=()
 for source in "${sources[@]}"; do

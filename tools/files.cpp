@@ -18,7 +18,8 @@ bool writeFile(const std::string& path, const uint8_t* bytes, size_t size)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
-    bool written = std::fwrite(bytes, 1, size, file) == size;
+    // An empty vector's data may be null, which fwrite must never be given.
+    bool written = size == 0 || std::fwrite(bytes, 1, size, file) == size;
     return std::fclose(file) == 0 && written;
 }
 

@@ -9,9 +9,10 @@
 #                                Chromium, Node.js and npm, besides the host program
 set -euo pipefail
 
-host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev)
+host_packages=(cmake ninja-build g++ libgtest-dev python3 pkg-config libsndfile1-dev lintian
+               gettext locales)
 other_packages=(mingw-w64 wine wine32:i386 wine64 xvfb imagemagick clang libclang-rt-14-dev
-                locales fonts-ipafont-gothic minimodem)
+                fonts-ipafont-gothic minimodem)
 
 # A Node.js from elsewhere (NodeSource's) brings its own npm, which Debian's npm would
 # conflict with.
@@ -42,14 +43,13 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
-# Wine under code page 932 needs the glibc locale ja_JP.UTF-8 itself, not only its name:
-# without it, file names outside ASCII cannot be opened. de_DE.UTF-8, whose decimal point
-# is a comma, lets the tests show that number text ignores the C locale.
-if [[ "${1:-all}" != host && "${1:-all}" != web ]]; then
-  for name in ja_JP de_DE; do
-    if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
-      echo "generating the locale $name.UTF-8"
-      "${sudo[@]}" localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
-    fi
-  done
-fi
+# The glibc locale ja_JP.UTF-8 itself, not only its name: the command line's messages
+# in Japanese are tested under it, and Wine under code page 932 cannot open file names
+# outside ASCII without it. de_DE.UTF-8, whose decimal point is a comma, lets the tests
+# show that number text ignores the C locale.
+for name in ja_JP de_DE; do
+  if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
+    echo "generating the locale $name.UTF-8"
+    "${sudo[@]}" localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
+  fi
+done

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/tables.h"
 #include "tokenizer/tokenizer.h"
 
 int main(int argc, char** argv)
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
 
     std::vector<unsigned char> image;
     TokenizeProblem problem;
-    if (!tokenizeProgram(text, "", argv[1], image, problem)) {
+    if (!tokenizeProgram(text, "", argv[1], DefaultCharacterTable, image, problem)) {
         std::string line = problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "";
         std::fprintf(stderr, "make_tape_image: %s: %s%s\n", argv[2], line.c_str(), problem.text.c_str());
         return 1;

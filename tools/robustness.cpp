@@ -29,7 +29,7 @@
 typedef std::vector<uint8_t> Bytes;
 
 // The conversions run silently: a recording the decoder refuses simply scores nothing.
-void showMessage(WindowHandle, const char*, const char*) {}
+void showMessage(WindowHandle, const Message&) {}
 void showWaitCursor() {}
 void showArrowCursor() {}
 void reportFileWritten(const char*, const char*, unsigned long long, const char*) {}

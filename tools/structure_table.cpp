@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/platform.h"
+#include "core/tables.h"
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "tokenizer/tokenizer.h"
@@ -57,7 +58,7 @@ Bytes program(unsigned seed)
     }
     Bytes image;
     TokenizeProblem problem;
-    if (!tokenizeProgram(text, "table", nullptr, image, problem)) {
+    if (!tokenizeProgram(text, "table", nullptr, DefaultCharacterTable, image, problem)) {
         std::fprintf(stderr, "hibarion_structure_table: %s\n", problem.text.c_str());
         std::exit(1);
     }

@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "core/tables.h"
 #include "settings/settings.h"
+#include "shell/window_messages.h"
 #include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
 #include "signal/tape_band.h"
@@ -21,9 +22,13 @@ EM_JS(void, pageMessage, (const char* text, size_t length, const char* name), {
     Module.onMessage(HEAPU8.slice(text, text + length), name ? UTF8ToString(name) : null);
 });
 
-void showMessage(WindowHandle, const char* text, const char* name)
+// In the window's words, the file's name left as "%s" for the page to put in.
+void showMessage(WindowHandle, const Message& message)
 {
-    pageMessage(text, std::strlen(text), name);
+    Message named = message;
+    if (message.file) named.file = "%s";
+    std::string text = windowMessageText(named);
+    pageMessage(text.c_str(), text.size(), message.file);
 }
 
 void showWaitCursor() {}
@@ -128,8 +133,8 @@ EMSCRIPTEN_KEEPALIVE bool tokenize(const char* text, size_t length, const char* 
                                    const char* givenName)
 {
     tokenizedImage.clear();
-    return tokenizeProgram(std::string(text, length), fileStem, givenName, tokenizedImage,
-                           tokenizeProblem);
+    return tokenizeProgram(std::string(text, length), fileStem, givenName, CharacterTable,
+                           tokenizedImage, tokenizeProblem);
 }
 EMSCRIPTEN_KEEPALIVE const unsigned char* tokenizedBytes() { return tokenizedImage.data(); }
 EMSCRIPTEN_KEEPALIVE size_t tokenizedCount() { return tokenizedImage.size(); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/listing.h"
+#include "core/tables.h"
 #include "core/tape_loader.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tokenizer/tokenizer.h"
@@ -42,7 +43,8 @@ std::vector<unsigned char> listedAndReadBack(const std::vector<unsigned char>& i
 
     std::vector<unsigned char> again;
     TokenizeProblem problem;
-    FUZZ_CHECK(tokenizeProgram(std::string(listing.begin(), listing.end()), "", nullptr, again, problem));
+    FUZZ_CHECK(tokenizeProgram(std::string(listing.begin(), listing.end()), "", nullptr, CharacterTable,
+                               again, problem));
     return again;
 }
 
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<unsigned char> image;
     TokenizeProblem problem;
     bool read = tokenizeProgram(std::string(reinterpret_cast<const char*>(data), size), "fuzz",
-                                nullptr, image, problem);
+                                nullptr, CharacterTable, image, problem);
     FUZZ_CHECK(read == problem.text.empty());
     if (!read) return 0;
     checkLayout(image);

@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string& path = recordingPath;
 
-    conversionSettings = {2.0, 1.32, 1.32, 1.0, 1};
+    conversionSettings = DefaultConversionSettings;
     if (size > 0) conversionSettings.firstToneSeconds = chooseReal(data[0], 2.0);
     if (size > 1) conversionSettings.inputRatio = chooseReal(data[1], 1.32);
     Bytes copy(data + (size > 2 ? 2 : size), data + size);
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // A loader shows nothing; the caller shows the message its result names.
     FUZZ_CHECK(quietPlatform.messages == 0);
-    FUZZ_CHECK(result == -1 || (result >= 0 && result < LoadMessageCount));
+    FUZZ_CHECK(result == -1 || (result >= 0 && result < LoadProblemCount));
     if (result == -1)
         decodeLoadedRecording(path, file, fileSize);
     else if (result == 10 || result == 11)

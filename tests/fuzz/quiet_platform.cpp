@@ -1,15 +1,16 @@
 // The platform seam for the fuzz targets: every call is counted, nothing is shown.
 #include "core/platform.h"
+#include "shell/window_messages.h"
 #include "tests/fuzz/fuzz_support.h"
 
 QuietPlatform quietPlatform;
 
 void clearQuietPlatform() { quietPlatform = QuietPlatform(); }
 
-void showMessage(WindowHandle, const char* text, const char* name)
+void showMessage(WindowHandle, const Message& message)
 {
-    // Composed as a real platform would, so that every message text is walked.
-    composeMessage(text, name);
+    // Worded as the window words it, so that every message text is walked.
+    windowMessageText(message);
     ++quietPlatform.messages;
 }
 

@@ -1,4 +1,4 @@
-#include "settings/settings_dialog.h"
+#include "shell/settings_dialog.h"
 
 #include "resources/resource.h"
 #include "settings/number_text.h"

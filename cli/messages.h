@@ -1,0 +1,14 @@
+#pragma once
+// The command line's words for the conversions' messages: English, or the user's
+// language where the message catalogue has it, on one line.
+#include <string>
+
+#include "core/message.h"
+
+// Binds the message catalogue: beside the program while it runs from its build folder,
+// else in ../share/locale as installed; the language follows LC_ALL, LC_MESSAGES, LANG.
+void openMessageCatalogue();
+
+// The message's text in UTF-8, with its reason when it has one; the file it is about is
+// not part of it.
+std::string commandLineMessageText(const Message& message);
