@@ -12,6 +12,7 @@
 #include "core/tables.h"
 #include "settings/settings.h"
 #include "shell/window_messages.h"
+#include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
 #include "signal/tape_band.h"
@@ -43,6 +44,17 @@ std::vector<unsigned char> tokenizedImage;
 TokenizeProblem tokenizeProblem;
 
 }  // namespace
+
+// The robust decoder of one recording, and what the program's structure made of its
+// bytes once it finished.
+struct PageDecoder {
+    explicit PageDecoder(double sampleRate) : decoder(sampleRate) {}
+    RobustDecoder decoder;
+    bool finished = false;
+    std::vector<uint8_t> bytes;
+    std::vector<SuspectRange> suspects;
+    std::vector<StructureFinding> structure;
+};
 
 extern "C" {
 
@@ -94,38 +106,59 @@ EMSCRIPTEN_KEEPALIVE int finishMeter(TapeBandMeter* meter)
 EMSCRIPTEN_KEEPALIVE int lowestRate() { return lowestRecordingRate; }
 EMSCRIPTEN_KEEPALIVE int highestRate() { return highestRecordingRate; }
 
-EMSCRIPTEN_KEEPALIVE RobustDecoder* startDecoder(double sampleRate)
+EMSCRIPTEN_KEEPALIVE PageDecoder* startDecoder(double sampleRate) { return new PageDecoder(sampleRate); }
+EMSCRIPTEN_KEEPALIVE void feedDecoder(PageDecoder* d, const float* samples, size_t count)
 {
-    return new RobustDecoder(sampleRate);
+    d->decoder.feed(samples, count);
 }
-EMSCRIPTEN_KEEPALIVE void feedDecoder(RobustDecoder* decoder, const float* samples, size_t count)
+// The recording has ended; as under --robust, a BASIC program's own structure checks
+// the bytes the signal gave.
+EMSCRIPTEN_KEEPALIVE void finishDecoder(PageDecoder* d)
 {
-    decoder->feed(samples, count);
+    d->decoder.finish();
+    d->bytes = d->decoder.bytes();
+    d->suspects = d->decoder.suspects();
+    d->structure = checkProgramStructure(d->bytes);
+    addStructureSuspects(d->structure, d->decoder.byteSeconds(), d->suspects);
+    d->finished = true;
 }
-EMSCRIPTEN_KEEPALIVE void finishDecoder(RobustDecoder* decoder) { decoder->finish(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* decodedBytes(RobustDecoder* decoder) { return decoder->bytes().data(); }
-EMSCRIPTEN_KEEPALIVE size_t decodedCount(RobustDecoder* decoder) { return decoder->bytes().size(); }
-EMSCRIPTEN_KEEPALIVE size_t suspectCount(RobustDecoder* decoder) { return decoder->suspects().size(); }
+// The bytes so far; once finished, those checked by the program's structure.
+EMSCRIPTEN_KEEPALIVE const uint8_t* decodedBytes(PageDecoder* d)
+{
+    return d->finished ? d->bytes.data() : d->decoder.bytes().data();
+}
+EMSCRIPTEN_KEEPALIVE size_t decodedCount(PageDecoder* d)
+{
+    return d->finished ? d->bytes.size() : d->decoder.bytes().size();
+}
+EMSCRIPTEN_KEEPALIVE size_t suspectCount(PageDecoder* d) { return d->suspects.size(); }
 // Suspect range `k`: its first and last byte and its time, through `numbers`; its reason.
-EMSCRIPTEN_KEEPALIVE const char* suspect(RobustDecoder* decoder, size_t k, double* numbers)
+EMSCRIPTEN_KEEPALIVE const char* suspect(PageDecoder* d, size_t k, double* numbers)
 {
-    const SuspectRange& range = decoder->suspects().at(k);
+    const SuspectRange& range = d->suspects.at(k);
     numbers[0] = range.firstByte;
     numbers[1] = range.lastByte;
     numbers[2] = range.seconds;
     return range.reason.c_str();
 }
-EMSCRIPTEN_KEEPALIVE size_t lossCount(RobustDecoder* decoder) { return decoder->losses().size(); }
-// Loss `k`: the bytes before it, the bytes missing, its time and its length, through `numbers`.
-EMSCRIPTEN_KEEPALIVE void loss(RobustDecoder* decoder, size_t k, double* numbers)
+// The bytes the structure repaired, one after another; -1 past the last.
+EMSCRIPTEN_KEEPALIVE long repairedByte(PageDecoder* d, size_t k)
 {
-    const SignalLoss& lost = decoder->losses().at(k);
+    for (const StructureFinding& finding : d->structure)
+        if (finding.repaired && k-- == 0) return static_cast<long>(finding.byte);
+    return -1;
+}
+EMSCRIPTEN_KEEPALIVE size_t lossCount(PageDecoder* d) { return d->decoder.losses().size(); }
+// Loss `k`: the bytes before it, the bytes missing, its time and its length, through `numbers`.
+EMSCRIPTEN_KEEPALIVE void loss(PageDecoder* d, size_t k, double* numbers)
+{
+    const SignalLoss& lost = d->decoder.losses().at(k);
     numbers[0] = lost.bytesBefore;
     numbers[1] = lost.missingBytes;
     numbers[2] = lost.seconds;
     numbers[3] = lost.duration;
 }
-EMSCRIPTEN_KEEPALIVE void endDecoder(RobustDecoder* decoder) { delete decoder; }
+EMSCRIPTEN_KEEPALIVE void endDecoder(PageDecoder* d) { delete d; }
 
 // `text` of `length` bytes as --tokenize reads a file; `givenName` may be null. The image,
 // or the problem, waits for tokenizedBytes and tokenizedProblem.

@@ -158,8 +158,9 @@ class StreamDecoder {
     return m.HEAPU8.slice(at, at + this.byteCount);
   }
 
-  // The bytes, the suspect ranges { firstByte, lastByte, seconds, reason } and the losses
-  // { bytesBefore, missingBytes, seconds, duration }; the decoder ends.
+  // The bytes, the suspect ranges { firstByte, lastByte, seconds, reason }, the losses
+  // { bytesBefore, missingBytes, seconds, duration } and the bytes the program's structure
+  // repaired; the decoder ends.
   finish() {
     const m = this.conversions.module;
     const d = this.decoder;
@@ -180,7 +181,9 @@ class StreamDecoder {
       losses.push({ bytesBefore, missingBytes, seconds, duration });
     }
     m._free(numbers);
+    const repaired = [];
+    for (let byte; (byte = m._repairedByte(d, repaired.length)) >= 0;) repaired.push(byte);
     m._endDecoder(d);
-    return { bytes, suspects, losses };
+    return { bytes, suspects, losses, repaired };
   }
 }

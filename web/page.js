@@ -197,8 +197,9 @@ function doubts(result) {
 }
 
 function suspectLines(result) {
-  return doubts(result).map((s) =>
-    `${say('byteWord', s.firstByte, s.lastByte)}: ${recordingTime(s.seconds)} (${s.reason})`);
+  const repairs = (result.repaired || []).map((byte) => say('repaired', byte));
+  return repairs.concat(doubts(result).map((s) =>
+    `${say('byteWord', s.firstByte, s.lastByte)}: ${recordingTime(s.seconds)} (${s.reason})`));
 }
 
 function showDecoding(card, imageName, result, outline, extra) {

@@ -79,6 +79,23 @@ const takeFile = path.join(scratch, 'take.wav');
 fs.writeFileSync(takeFile, wave16(2, 44100, stereo));
 const robust = cli('robust', takeFile, '--robust');
 
+// The program with its first link byte damaged on tape: --robust repairs it from the
+// program's structure, and so must the page.
+const damagedImage = Buffer.from(image);
+damagedImage[16] ^= 0x04;
+const damagedFile = path.join(folder('damaged'), 'damaged.p6');
+fs.writeFileSync(damagedFile, damagedImage);
+const damagedTape = Array.from(read(cli('damaged-tape', damagedFile, '--rate', '44100', '--no-listing'), 'damaged_.wav')
+  .subarray(44), (u) => (u - 128) * 256);
+const damagedTake = path.join(scratch, 'damaged.wav');
+fs.writeFileSync(damagedTake, wave16(1, 44100, damagedTape));
+const repairedPlace = folder('repaired');
+fs.copyFileSync(damagedTake, path.join(repairedPlace, 'damaged.wav'));
+try {
+  execFileSync(hibarion, ['--settings', path.join(repairedPlace, 'cli.ini'), '--robust', 'damaged.wav'],
+               { cwd: repairedPlace, stdio: 'pipe' });
+} catch { /* a repair is a message: exit status 1 */ }
+
 // The tape at 48 kHz, as FLAC (lossless) and as Ogg Vorbis.
 const atRate = cli('at48k', imageFile, '--rate', '48000', '--no-listing');
 const tape48k = Array.from(read(atRate, 'prog_.wav').subarray(44), (u) => (u - 128) * 256);
@@ -178,6 +195,14 @@ try {
   const told = await page.$eval(`${newest} .report`, (line) => line.textContent);
   check('the tape of a recording at its true rate runs at full speed', told.endsWith('speed 100.0 %'), told);
   if (screenshots) await (await page.$(newest)).screenshot({ path: path.join(screenshots, 'web-page-decode.png') });
+
+  got = await give(damagedTake);
+  sameBytes("a program's damaged link decodes to the image --robust repairs", got['damaged.P6'],
+            read(repairedPlace, 'damaged.P6'));
+  sameBytes('and that image is the program as saved', got['damaged.P6'], image);
+  const repairs = await page.$$eval(`${newest} .message`, (lines) => lines.map((line) => line.textContent));
+  check('the page says which byte the structure repaired', repairs.includes('repaired byte 16 (structure)'),
+        JSON.stringify(repairs));
 
   got = await give(encodings.flac);
   sameBytes('a FLAC recording decodes robustly to the image --robust writes', got['tape48k.P6'],
