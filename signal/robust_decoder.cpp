@@ -1,5 +1,6 @@
 #include "signal/robust_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "signal/decimator.h"
@@ -82,6 +83,8 @@ const int huntRunCells = 8;
 const int framesAfterSplice = 3;
 // High cells in a row that only a leader or a gap holds: data has at most eleven.
 const int toneRunCells = 24;
+// A tape opens with a block of this many bytes, and a gap of high tone follows it.
+const uint32_t openingBlockBytes = 16;
 
 }  // namespace
 
@@ -312,13 +315,18 @@ bool spliceContinues(const DecoderState& d, double expected, double cell, double
 // The signal came back after a loss and frames were found again at t0: the frames the
 // clock would have counted in between, at the speed before the loss, are missing. When
 // a leader or a gap came back first, only those before it.
-void endLoss(DecoderState& d, double t0, double until)
+void endLoss(DecoderState& d, double t0, double until, bool inTone)
 {
     d.lossPending = false;
     double frames = std::floor((until - d.lostAt) / (frameCells * d.lostCell) + 0.5);
     if (!(frames >= 1)) return;
     double back = d.backAt >= 0 ? d.backAt : t0;
     uint32_t missing = frames < 4e9 ? static_cast<uint32_t>(frames) : 4000000000u;
+    // Where the signal came back in the gap after the opening block, the gap's start was
+    // lost with the bytes, and the bytes before it are all the block still had.
+    uint32_t counted = static_cast<uint32_t>(d.bytes.size());
+    for (const SignalLoss& earlier : d.losses) counted += earlier.missingBytes;
+    if (inTone && counted < openingBlockBytes) missing = std::min(missing, openingBlockBytes - counted);
     d.losses.push_back(SignalLoss{static_cast<uint32_t>(d.bytes.size()), missing, secondsAt(d, d.lostAt),
                                   secondsAt(d, back) - secondsAt(d, d.lostAt)});
 }
@@ -349,7 +357,7 @@ void lockAt(DecoderState& d, double t0, double cell)
     }
     if (!d.everLocked) d.startsInside = !afterTone;
     d.everLocked = true;
-    if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0);
+    if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
     d.locked = true;
     d.start = t0;
     d.cell = cell;
@@ -672,7 +680,7 @@ void RobustDecoder::finish()
     d.finished = true;
     track(d);
     // The signal came back but no frames followed before the end.
-    if (d.lossPending && d.backAt >= 0) endLoss(d, d.heardTo, d.heardTo);
+    if (d.lossPending && d.backAt >= 0) endLoss(d, d.heardTo, d.heardTo, false);
 }
 
 const std::vector<uint8_t>& RobustDecoder::bytes() const { return state_->bytes; }
