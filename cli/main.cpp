@@ -59,7 +59,7 @@ void convert(const char* name)
     if (isFolder(name)) {
         showMessage(nullptr, {MessageId::CannotOpen, name, 0, nullptr});
     } else if (recording && commandLine.robust) {
-        decodeRobustly(name, commandLine.channel);
+        decodeRobustly(name, commandLine.channel, commandLine.quiet);
     } else {
         int shownBefore = hostMessagesShown;
         dispatchDroppedName(nullptr, name);

@@ -152,6 +152,10 @@ const Option options[] = {
      "with --robust: decode channel N (from 1) instead\n"
      "of the one that carries the tape signal best",
      takeChannel},
+    {"quiet", 'q', nullptr,
+     "with --robust: one line for a file's repaired,\n"
+     "suspect and missing bytes, not one for each",
+     [](const char*) { commandLine.quiet = true; return fine; }},
 };
 const int optionCount = sizeof options / sizeof options[0];
 

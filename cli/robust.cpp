@@ -46,20 +46,21 @@ std::string lossLine(const SignalLoss& loss)
            std::to_string(loss.bytesBefore - 1);
 }
 
-// The suspect bytes and the losses, each counted, in the order of the recording.
-void tellDoubts(const char* name, const RecordingDecoding& decoding, unsigned long long& suspect,
-                unsigned long long& missing)
+// The suspect bytes and the losses, each counted and, unless `quiet`, told in the order
+// of the recording.
+void tellDoubts(const char* name, const RecordingDecoding& decoding, bool quiet,
+                unsigned long long& suspect, unsigned long long& missing)
 {
     size_t s = 0, l = 0;
     while (s < decoding.suspects.size() || l < decoding.losses.size()) {
         if (l == decoding.losses.size() ||
             (s < decoding.suspects.size() && decoding.suspects[s].seconds <= decoding.losses[l].seconds)) {
             const SuspectRange& range = decoding.suspects[s++];
-            reportProblem(name, suspectLine(range));
+            if (!quiet) reportProblem(name, suspectLine(range));
             suspect += range.lastByte - range.firstByte + 1ull;
         } else {
             const SignalLoss& loss = decoding.losses[l++];
-            reportProblem(name, lossLine(loss));
+            if (!quiet) reportProblem(name, lossLine(loss));
             missing += loss.missingBytes;
         }
     }
@@ -83,7 +84,7 @@ std::string robustImageNameFor(const char* name)
     return placeOutput(image + ".P6");
 }
 
-void decodeRobustly(const char* name, int channel)
+void decodeRobustly(const char* name, int channel, bool quiet)
 {
     RecordingDecoding decoding = decodeRecordingFile(name, channel, reportProgress);
     if (!decoding.error.empty()) {
@@ -107,12 +108,19 @@ void decodeRobustly(const char* name, int channel)
         showWriteFailure(nullptr, MessageId::CannotWrite, image.c_str(), failure);
         return;
     }
-    for (const StructureFinding& finding : structure)
-        if (finding.repaired) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
+    unsigned long long repairedBytes = 0;
+    for (const StructureFinding& finding : structure) {
+        if (!finding.repaired) continue;
+        ++repairedBytes;
+        if (!quiet) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
+    }
     if (decoding.startsInsideData)
         reportProblem(name, "recording starts inside the data: no leading tone before its first byte");
     unsigned long long suspectBytes = 0, missingBytes = 0;
-    tellDoubts(name, decoding, suspectBytes, missingBytes);
+    tellDoubts(name, decoding, quiet, suspectBytes, missingBytes);
+    if (quiet && repairedBytes + suspectBytes + missingBytes > 0)
+        reportProblem(name, std::to_string(repairedBytes) + " repaired, " + std::to_string(suspectBytes) +
+                                " suspect, " + std::to_string(missingBytes) + " missing bytes");
     // A file cut short has said so already.
     if (decoding.endsInsideData && decoding.readError.empty())
         reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));

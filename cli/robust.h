@@ -16,4 +16,5 @@ std::string robustImageNameFor(const char* name);
 // Decodes one recording, writes its tape image and tells the user about it: problems and
 // suspect bytes on standard error, each counted like a message; the image written on
 // standard output. `channel` 1 ... forces that channel; 0 lets the program choose.
-void decodeRobustly(const char* name, int channel);
+// `quiet`: the repaired, suspect and missing bytes in one line, not a line each.
+void decodeRobustly(const char* name, int channel, bool quiet);

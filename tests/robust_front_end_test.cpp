@@ -205,6 +205,12 @@ TEST_F(RobustFrontEnd, ALongLossNamesTheBytesMissingAndCountsThem)
     EXPECT_EQ(loss.substr(loss.find('\n')), "\n");
     EXPECT_EQ(image.size() - decoded.size(), 40u);
     EXPECT_EQ(r.out, "gap.wav -> gap.P6 (" + std::to_string(decoded.size()) + " bytes, 1 suspect, 40 missing, peak -0.6 dBFS)\n");
+
+    // --quiet: the same in one line, still counted.
+    RunResult quiet = run("--robust -q gap.wav");
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.err, "hibarion: gap.wav: 0 repaired, 1 suspect, 40 missing bytes\n");
+    EXPECT_EQ(quiet.out, r.out);
 }
 
 }  // namespace
