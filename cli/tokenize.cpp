@@ -15,12 +15,6 @@
 
 namespace {
 
-bool refuse(const char* textPath, const std::string& what)
-{
-    reportProblem(textPath, what);
-    return false;
-}
-
 // At most TextSizeLimit + 1 bytes: enough for the tokenizer to tell a text too long.
 bool readText(const char* path, std::string& text)
 {
@@ -35,7 +29,7 @@ bool readText(const char* path, std::string& text)
 
 }  // namespace
 
-bool tokenizeFile(const char* textPath, const char* givenName)
+void tokenizeFile(const char* textPath, const char* givenName)
 {
     // NAME: the file's name without its folder and its last extension.
     std::string path(textPath);
@@ -45,21 +39,20 @@ bool tokenizeFile(const char* textPath, const char* givenName)
     std::string::size_type nameEnd = dot == std::string::npos || dot <= nameStart ? path.size() : dot;
     std::string stem = path.substr(nameStart, nameEnd - nameStart);
     std::string imagePath = placeOutput(path.substr(0, nameEnd) + ".p6");
-    if (imagePath == path) return refuse(textPath, "the tape image would replace its own text");
+    if (imagePath == path) return reportProblem(textPath, "the tape image would replace its own text");
 
     std::string text;
-    if (!readText(textPath, text)) return refuse(textPath, "cannot be read");
+    if (!readText(textPath, text)) return reportProblem(textPath, "cannot be read");
     std::vector<unsigned char> image;
     TokenizeProblem problem;
     if (!tokenizeProgram(text, stem, givenName, CharacterTable, image, problem))
-        return refuse(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
+        return reportProblem(textPath, problem.line > 0 ? "line " + std::to_string(problem.line) + ": " + problem.text
                                                  : problem.text);
 
     std::string failure = writeImageFile(imagePath, image);
     if (!failure.empty()) {
         showWriteFailure(nullptr, MessageId::CannotWrite, imagePath.c_str(), failure);
-        return false;
+        return;
     }
     reportFileWritten(textPath, imagePath.c_str(), image.size(), "bytes");
-    return true;
 }

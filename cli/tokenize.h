@@ -2,7 +2,6 @@
 // hibarion --tokenize: each named file is a BASIC program's text, written as the tape
 // image NAME.p6 beside it (or in --output-dir).
 
-// Reads `textPath` and writes its tape image; false, after a problem reported that names
-// the file (and the line), when no image was written. `givenName`,
-// when not null, is the name on tape.
-bool tokenizeFile(const char* textPath, const char* givenName);
+// Reads `textPath` and writes its tape image, or reports the problem that names the file
+// (and the line) and writes none. `givenName`, when not null, is the name on tape.
+void tokenizeFile(const char* textPath, const char* givenName);
