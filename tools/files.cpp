@@ -28,6 +28,22 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
     return writeFile(path, bytes.data(), bytes.size());
 }
 
+int writeDocument(const char* tool, int argc, char** argv, const std::string& document)
+{
+    FILE* output = argc == 2 ? std::fopen(argv[1], "wb") : stdout;
+    if (!output) {
+        std::fprintf(stderr, "%s: cannot write %s\n", tool, argv[1]);
+        return 1;
+    }
+    bool written = std::fwrite(document.data(), 1, document.size(), output) == document.size();
+    if (output != stdout) written = std::fclose(output) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "%s: writing the table failed\n", tool);
+        return 1;
+    }
+    return 0;
+}
+
 std::vector<uint8_t> readFile(const std::string& path)
 {
     std::vector<uint8_t> bytes;

@@ -9,6 +9,9 @@ std::vector<uint8_t> randomImage(size_t size, unsigned seed);
 
 bool writeFile(const std::string& path, const uint8_t* bytes, size_t size);
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// A generated document into the file `argv[1]`, or to standard output when `argc` is not
+// 2; 0, or 1 after a message naming `tool`, as the tool's exit status.
+int writeDocument(const char* tool, int argc, char** argv, const std::string& document);
 // The whole file, or nothing when it cannot be read.
 std::vector<uint8_t> readFile(const std::string& path);
 long long fileSize(const std::string& path);

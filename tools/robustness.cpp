@@ -598,16 +598,5 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "hibarion_robustness: %.0f s of recordings at 44100 among the rest; "
                  "--robust took %.2f s in all, minimodem %.2f s\n",
                  recordingSeconds, robustSeconds, minimodemSeconds);
-    FILE* output = argc == 2 ? std::fopen(argv[1], "wb") : stdout;
-    if (!output) {
-        std::fprintf(stderr, "hibarion_robustness: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    bool written = std::fwrite(document.data(), 1, document.size(), output) == document.size();
-    if (output != stdout) written = std::fclose(output) == 0 && written;
-    if (!written) {
-        std::fprintf(stderr, "hibarion_robustness: writing the table failed\n");
-        return 1;
-    }
-    return 0;
+    return writeDocument("hibarion_robustness", argc, argv, document);
 }

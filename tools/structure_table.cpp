@@ -15,6 +15,7 @@
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "tokenizer/tokenizer.h"
+#include "tools/files.h"
 #include "tools/impairments.h"
 #include "tools/signal_synthesis.h"
 
@@ -226,16 +227,5 @@ int main(int argc, char** argv)
         document += text;
     }
 
-    FILE* output = argc == 2 ? std::fopen(argv[1], "wb") : stdout;
-    if (!output) {
-        std::fprintf(stderr, "hibarion_structure_table: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    bool written = std::fwrite(document.data(), 1, document.size(), output) == document.size();
-    if (output != stdout) written = std::fclose(output) == 0 && written;
-    if (!written) {
-        std::fprintf(stderr, "hibarion_structure_table: writing the table failed\n");
-        return 1;
-    }
-    return 0;
+    return writeDocument("hibarion_structure_table", argc, argv, document);
 }
