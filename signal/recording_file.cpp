@@ -164,6 +164,7 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
     result.bytes = decoder.bytes();
     result.suspects = decoder.suspects();
     result.byteSeconds = decoder.byteSeconds();
+    result.confidences = decoder.confidences();
     result.losses = decoder.losses();
     result.startsInsideData = decoder.startsInsideData();
     result.endsInsideData = decoder.endsInsideData();

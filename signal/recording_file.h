@@ -21,6 +21,7 @@ struct RecordingDecoding {
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
     std::vector<double> byteSeconds;  // where each byte starts in the recording
+    std::vector<float> confidences;   // how sure of each byte, 0 ... 1
     std::vector<SignalLoss> losses;
     bool startsInsideData;  // no leading tone before the first byte
     bool endsInsideData;    // the recording stops inside a byte

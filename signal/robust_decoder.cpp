@@ -126,6 +126,7 @@ struct DecoderState {
 
     std::vector<uint8_t> bytes;
     std::vector<double> byteSeconds;
+    std::vector<float> confidences;
     std::vector<SuspectRange> suspects;
     std::vector<SignalLoss> losses;
 };
@@ -453,12 +454,21 @@ void trackFrame(DecoderState& d)
         double e = energy(d, t0 + i * cell);
         if (e < quietest) quietest = e;
     }
-    if (quietest < lostLevel * d.energyLevel)
+    // Suspect bytes take the lower half of the scale, the rest the upper, each by its
+    // weakest bit.
+    double sure = weakest < 1.0 ? weakest : 1.0;
+    float confidence = static_cast<float>(suspectConfidence * (1.0 + sure));
+    if (quietest < lostLevel * d.energyLevel) {
         addSuspect(d, t0, "signal lost");
-    else if (missed || moved || startCell > startLow || stops < weakCell)
+        confidence = 0.0f;
+    } else if (missed || moved || startCell > startLow || stops < weakCell) {
         addSuspect(d, t0, "framing");
-    else if (weakest < weakCell)
+        confidence = static_cast<float>(suspectConfidence * sure / 2);
+    } else if (weakest < weakCell) {
         addSuspect(d, t0, "weak bit");
+        confidence = static_cast<float>(suspectConfidence * sure / weakCell);
+    }
+    d.confidences.push_back(confidence);
 
     if (heard && !moved) {
         double lead = t0 - expected;
@@ -686,6 +696,8 @@ void RobustDecoder::finish()
 const std::vector<uint8_t>& RobustDecoder::bytes() const { return state_->bytes; }
 
 const std::vector<SuspectRange>& RobustDecoder::suspects() const { return state_->suspects; }
+
+const std::vector<float>& RobustDecoder::confidences() const { return state_->confidences; }
 
 const std::vector<double>& RobustDecoder::byteSeconds() const { return state_->byteSeconds; }
 

@@ -27,6 +27,9 @@ struct SignalLoss {
     double duration;  // until the signal came back
 };
 
+// A byte whose confidence lies below this is likely to be wrong.
+const float suspectConfidence = 0.5f;
+
 struct DecoderState;
 
 // A decoder for mono samples at `sampleRate` (4000 ... 768000), full scale +-1.0. Only
@@ -47,6 +50,9 @@ public:
 
     const std::vector<uint8_t>& bytes() const;
     const std::vector<SuspectRange>& suspects() const;
+    // How sure the decoder is of each byte, 0 ... 1; the suspect bytes lie below
+    // `suspectConfidence`.
+    const std::vector<float>& confidences() const;
     // Where each byte starts in the recording, in seconds.
     const std::vector<double>& byteSeconds() const;
     const std::vector<SignalLoss>& losses() const;
