@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "signal/byte_confidence.h"
 #include "signal/decimator.h"
 #include "signal/tone_detector.h"
 
@@ -47,7 +48,10 @@ const double nextStartLow = -0.2;
 const double nextStartWeight = 1.0;
 const int coastFrames = 8;       // frames of lost signal that keep the lock
 const double sureCell = 0.5;     // cells this clear feed the level estimates
-const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
+const double weakCell = 0.3;     // data cells weaker than this do not sound as a frame
+// A byte whose frame the tracker placed without hearing it in place (passed over by the
+// hunt, or after a splice) is suspect, and at most this sure.
+const float placedConfidence = 0.25f;
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
 const double searchStep = 0.25;  // working samples
 // The cell's length follows the tape's speed within these shares of its normal length,
@@ -114,6 +118,7 @@ struct DecoderState {
     double runTo;        // and where it ended
     double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
     int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
+    bool foundInData;    // the lock was found again inside the data: its first byte is suspect
     bool everLocked;
     bool startsInside, endsInside;
 
@@ -123,6 +128,8 @@ struct DecoderState {
     double lostCell;  // the cell length then: the frames lost are counted at that speed
     double backAt;    // where the signal came back; negative while still lost
     double heardTo;   // the last place heard since
+
+    ConfidenceModel confidence;
 
     std::vector<uint8_t> bytes;
     std::vector<double> byteSeconds;
@@ -357,6 +364,9 @@ void lockAt(DecoderState& d, double t0, double cell)
         }
     }
     if (!d.everLocked) d.startsInside = !afterTone;
+    // Found again inside the data, neither after a leader or a gap nor after a loss that
+    // is counted: frames the hunt passed over may be missing before this one.
+    d.foundInData = d.everLocked && !afterTone && !d.lossPending;
     d.everLocked = true;
     if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
     d.locked = true;
@@ -399,11 +409,10 @@ void trackFrame(DecoderState& d)
     }
 
     double data[dataBits];
-    double lowData = 0.0, weakest = 2.0;
+    double lowData = 0.0;
     for (int b = 0; b < dataBits; ++b) {
         data[b] = contrast(d, t0 + (firstBitEnds + b) * cell);
         if (data[b] < 0) lowData = lowData - data[b];
-        if (std::fabs(data[b]) < weakest) weakest = std::fabs(data[b]);
     }
     // A gap reads as high cells throughout: the byte is the better fit when its start
     // and its low data cells outweigh that, helped by a next frame that starts in place.
@@ -454,21 +463,27 @@ void trackFrame(DecoderState& d)
         double e = energy(d, t0 + i * cell);
         if (e < quietest) quietest = e;
     }
-    // Suspect bytes take the lower half of the scale, the rest the upper, each by its
-    // weakest bit.
-    double sure = weakest < 1.0 ? weakest : 1.0;
-    float confidence = static_cast<float>(suspectConfidence * (1.0 + sure));
-    if (quietest < lostLevel * d.energyLevel) {
+    // The byte is judged against the spread of the cells so far, and a frame in place
+    // teaches the model; a lost signal or a frame the tracker had to place says more.
+    FrameContrasts frame{startCell, {}, stops};
+    for (int b = 0; b < dataBits; ++b) frame.data[b] = data[b];
+    FrameJudgement judgement = judgeFrame(d.confidence, frame);
+    float confidence = confidenceOf(judgement);
+    bool lost = quietest < lostLevel * d.energyLevel;
+    if (lost) {
         addSuspect(d, t0, "signal lost");
         confidence = 0.0f;
-    } else if (missed || moved || startCell > startLow || stops < weakCell) {
+    } else if (missed || moved || d.foundInData) {
         addSuspect(d, t0, "framing");
-        confidence = static_cast<float>(suspectConfidence * sure / 2);
-    } else if (weakest < weakCell) {
-        addSuspect(d, t0, "weak bit");
-        confidence = static_cast<float>(suspectConfidence * sure / weakCell);
+        confidence = std::min(confidence, placedConfidence);
+    } else {
+        if (confidence < suspectConfidence)
+            addSuspect(d, t0, judgement.framing < judgement.bits ? "framing" : "weak bit");
+        // Weak bits teach the spread too, or it would narrow to the clear cells alone.
+        if (heard && judgement.framing >= 1) learnFrame(d.confidence, frame);
     }
     d.confidences.push_back(confidence);
+    d.foundInData = false;
 
     if (heard && !moved) {
         double lead = t0 - expected;
@@ -651,6 +666,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.highLevel = d.lowLevel = 0.0;
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
+    d.foundInData = false;
     d.runLength = 0;
     d.everLocked = d.startsInside = d.endsInside = false;
     d.lossPending = false;
@@ -658,6 +674,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.lostCell = d.nominalCell;
     d.backAt = -1;
     setEnergyLevel(d, 0.0);
+    startConfidenceModel(d.confidence);
 }
 
 RobustDecoder::~RobustDecoder() = default;
