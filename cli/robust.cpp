@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
+#include "signal/suspect_stretches.h"
 
 namespace {
 
@@ -28,13 +29,16 @@ size_t endingLength(const char* name)
     return 0;
 }
 
-std::string suspectLine(const SuspectRange& range)
+// A stretch of one range names its bytes; a longer one how many of them are suspect.
+std::string stretchLine(const SuspectStretch& stretch)
 {
-    std::string bytes = range.firstByte == range.lastByte
-                            ? "byte " + std::to_string(range.firstByte)
-                            : "bytes " + std::to_string(range.firstByte) + "-" +
-                                  std::to_string(range.lastByte);
-    return "suspect " + bytes + " at " + recordingTime(range.seconds) + " (" + range.reason + ")";
+    std::string range = std::to_string(stretch.firstByte) + "-" + std::to_string(stretch.lastByte);
+    std::string bytes = stretch.ranges > 1 ? std::to_string(stretch.suspectBytes) + " of bytes " + range
+                        : stretch.firstByte == stretch.lastByte ? "byte " + std::to_string(stretch.firstByte)
+                                                                : "bytes " + range;
+    std::string reasons;
+    for (const std::string& reason : stretch.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
+    return "suspect " + bytes + " at " + recordingTime(stretch.seconds) + " (" + reasons + ")";
 }
 
 std::string lossLine(const SignalLoss& loss)
@@ -47,17 +51,19 @@ std::string lossLine(const SignalLoss& loss)
 }
 
 // The suspect bytes and the losses, each counted and, unless `quiet`, told in the order
-// of the recording.
+// of the recording: the suspect ranges a line for each damaged stretch.
 void tellDoubts(const char* name, const RecordingDecoding& decoding, bool quiet,
                 unsigned long long& suspect, unsigned long long& missing)
 {
+    const std::vector<SuspectStretch> stretches =
+        suspectStretches(decoding.suspects, decoding.losses, decoding.byteSeconds);
     size_t s = 0, l = 0;
-    while (s < decoding.suspects.size() || l < decoding.losses.size()) {
+    while (s < stretches.size() || l < decoding.losses.size()) {
         if (l == decoding.losses.size() ||
-            (s < decoding.suspects.size() && decoding.suspects[s].seconds <= decoding.losses[l].seconds)) {
-            const SuspectRange& range = decoding.suspects[s++];
-            if (!quiet) reportProblem(name, suspectLine(range));
-            suspect += range.lastByte - range.firstByte + 1ull;
+            (s < stretches.size() && stretches[s].seconds <= decoding.losses[l].seconds)) {
+            const SuspectStretch& stretch = stretches[s++];
+            if (!quiet) reportProblem(name, stretchLine(stretch));
+            suspect += stretch.suspectBytes;
         } else {
             const SignalLoss& loss = decoding.losses[l++];
             if (!quiet) reportProblem(name, lossLine(loss));

@@ -11,7 +11,7 @@ namespace {
 // first frames soon replace it.
 const double priorLevel = 0.6;
 const double priorVariance = 0.04;
-const double priorWeight = 8;
+const double priorWeight = 2;
 // The spreads follow the recording over about this many cells of each kind: long enough
 // to be steady, short enough to follow a tape whose hiss or level changes.
 const double memoryCells = 300;

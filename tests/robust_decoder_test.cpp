@@ -184,6 +184,59 @@ TEST_F(RobustDecoderTest, AHighStartCellIsAFramingSuspectAndItsByteKept)
     EXPECT_EQ(d.suspects[0].reason, "framing");
 }
 
+// The suspect ranges hold exactly the bytes whose confidence lies below the line.
+void expectSuspectsBelowTheLine(const RobustDecoder& decoder, const std::string& what)
+{
+    const std::vector<float>& confidence = decoder.confidences();
+    ASSERT_EQ(confidence.size(), decoder.bytes().size()) << what;
+    std::vector<bool> inRange(confidence.size(), false);
+    for (const SuspectRange& s : decoder.suspects())
+        for (uint32_t k = s.firstByte; k <= s.lastByte; ++k) inRange.at(k) = true;
+    for (size_t k = 0; k < confidence.size(); ++k)
+        EXPECT_EQ(inRange[k], confidence[k] < suspectConfidence) << what << " byte " << k;
+}
+
+TEST_F(RobustDecoderTest, ConfidenceFallsBelowTheLineOnWrongBytesAndOnlyWhereDoubtful)
+{
+    // A dull head blurs every cell into the next, but under moderate hiss no byte is in
+    // doubt; under hiss as loud as the tones the wrong bytes all are, and few others.
+    for (int rate : {11025, 44100}) {
+        const Bytes image = randomImage(600, 7);
+        Bytes samples = synthesizeTapeSignal(image, rate);
+        secondOrderLowPass(samples, rate, 2200.0, 2);
+        addWhiteNoise(samples, 20.0, 8);
+        RobustDecoder decoder(rate);
+        Floats floats = fromUnsigned8(samples);
+        decoder.feed(floats.data(), floats.size());
+        decoder.finish();
+        ASSERT_EQ(decoder.bytes(), image) << rate;
+        for (float c : decoder.confidences()) ASSERT_GE(c, suspectConfidence) << rate;
+        expectSuspectsBelowTheLine(decoder, "dull head");
+    }
+    size_t wrong = 0, doubtful = 0, total = 0;
+    for (unsigned seed = 0; seed < 3; ++seed) {
+        const Bytes image = randomImage(600, 10 + seed);
+        Bytes samples = synthesizeTapeSignal(image, 44100);
+        addWhiteNoise(samples, 0.0, 20 + seed);
+        RobustDecoder decoder(44100);
+        Floats floats = fromUnsigned8(samples);
+        decoder.feed(floats.data(), floats.size());
+        decoder.finish();
+        expectSuspectsBelowTheLine(decoder, "hiss at 0 dB");
+        ASSERT_EQ(decoder.bytes().size(), image.size()) << seed;
+        for (size_t k = 0; k < image.size(); ++k) {
+            bool below = decoder.confidences()[k] < suspectConfidence;
+            doubtful += below;
+            if (decoder.bytes()[k] == image[k]) continue;
+            ++wrong;
+            EXPECT_TRUE(below) << seed << " byte " << k;
+        }
+        total += image.size();
+    }
+    EXPECT_GT(wrong, 0u);
+    EXPECT_LT(doubtful * 5, total);
+}
+
 TEST_F(RobustDecoderTest, BlocksOfAnySizeGiveTheSameResult)
 {
     const int rate = 11025;

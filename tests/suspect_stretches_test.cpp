@@ -1,0 +1,53 @@
+// The suspect ranges of a long recording told a stretch at a time.
+#include <gtest/gtest.h>
+
+#include "signal/suspect_stretches.h"
+
+namespace {
+
+std::string shown(const std::vector<SuspectStretch>& stretches)
+{
+    std::string text;
+    for (const SuspectStretch& s : stretches) {
+        text += std::to_string(s.firstByte) + "-" + std::to_string(s.lastByte) + ": " +
+                std::to_string(s.suspectBytes) + " in " + std::to_string(s.ranges) + " at " +
+                std::to_string(s.seconds) + " (";
+        for (const std::string& reason : s.reasons) text += reason + ";";
+        text += ")\n";
+    }
+    return text;
+}
+
+TEST(SuspectStretches, RangesWithinAFewBytesOrASecondJoinUnlessBytesAreMissingBetween)
+{
+    // Ten bytes a second: byte k starts at k / 10 s.
+    std::vector<double> byteSeconds;
+    for (int k = 0; k < 200; ++k) byteSeconds.push_back(k / 10.0);
+    const std::vector<SuspectRange> ranges = {
+        {10, 11, 1.0, "weak bit"},     // a stretch opens
+        {15, 15, 1.5, "framing"},      // 3 good bytes after it: joins
+        {20, 20, 2.0, "weak bit"},     // 4 good bytes: joins, its reason told once
+        {35, 35, 3.5, "signal lost"},  // 14 bytes, 1.5 s on: a stretch of its own
+        {44, 45, 4.4, "weak bit"},     // 8 good bytes: joins
+        {100, 100, 10.0, "weak bit"},  // far on: alone
+        {104, 104, 10.4, "weak bit"},  // near, but bytes are missing before it
+        {130, 130, 13.0, "structure"},
+    };
+    const std::vector<SignalLoss> losses = {{104, 40, 10.45, 0.4}};
+    // At 100 bytes a second, every gap here but the missing bytes lies within a second.
+    std::vector<double> fast;
+    for (int k = 0; k < 200; ++k) fast.push_back(k / 100.0);
+
+    EXPECT_EQ(shown(suspectStretches(ranges, losses, byteSeconds)),
+              "10-20: 4 in 3 at 1.000000 (weak bit;framing;)\n"
+              "35-45: 3 in 2 at 3.500000 (signal lost;weak bit;)\n"
+              "100-100: 1 in 1 at 10.000000 (weak bit;)\n"
+              "104-104: 1 in 1 at 10.400000 (weak bit;)\n"
+              "130-130: 1 in 1 at 13.000000 (structure;)\n");
+    EXPECT_EQ(shown(suspectStretches(ranges, losses, fast)),
+              "10-100: 8 in 6 at 1.000000 (weak bit;framing;signal lost;)\n"
+              "104-130: 2 in 2 at 10.400000 (weak bit;structure;)\n");
+    EXPECT_TRUE(suspectStretches({}, losses, byteSeconds).empty());
+}
+
+}  // namespace
