@@ -19,9 +19,10 @@ const double memoryCells = 300;
 // heavier tails than a bell curve (it also moves the frame's timing), so the line lies
 // where no wrong bit was left outside it on the noisiest recordings measured.
 const double bitSpreads = 2.0;
-// A start or stop cell that strays this many spreads toward the other tone from where
-// such cells lie: the frame is not where the tracker put it.
-const double framingSpreads = 3.0;
+// A start or stop cell closer to the middle than one spread of such cells: the frame
+// may not be where the tracker put it. Where the tones are clear that is far from where
+// they lie; where a filter blurs them, the middle is what such a cell nears first.
+const double framingSpreads = 1.0;
 const double smallestVariance = 1e-4;  // contrasts are not measured finer than 0.01
 
 ContrastSpread prior(double level) { return ContrastSpread{level, priorVariance, priorWeight}; }
@@ -66,10 +67,10 @@ FrameJudgement judgeFrame(const ConfidenceModel& model, const FrameContrasts& fr
         double margin = std::fabs(frame.data[b]) / deviationOf(model.bits[kindOf(frame, b)]);
         if (margin < weakest) weakest = margin;
     }
-    double startStray = (frame.start - model.start.mean) / deviationOf(model.start);
-    double stopStray = (model.stops.mean - frame.stops) / deviationOf(model.stops);
-    double stray = startStray > stopStray ? startStray : stopStray;
-    return FrameJudgement{weakest / bitSpreads, 2 - stray / framingSpreads};
+    double start = -frame.start / deviationOf(model.start);
+    double stop = frame.stops / deviationOf(model.stops);
+    double framing = start < stop ? start : stop;
+    return FrameJudgement{weakest / bitSpreads, framing / framingSpreads};
 }
 
 void learnFrame(ConfidenceModel& model, const FrameContrasts& frame)

@@ -4,7 +4,8 @@
 // distance from the undecided middle) counts in units of the spread of the cells that
 // sound as it does between the same neighbours, so that a head out of line, whose
 // filtered tones blur one cell into the next, costs nothing while hiss does; the start
-// and stop cells count by how far they stray from where such cells usually lie.
+// and stop cells count likewise by their distance from the middle, in units of the
+// spread of such cells.
 
 // The contrasts (-1 low ... +1 high) of one frame as the tracker read it.
 struct FrameContrasts {

@@ -89,8 +89,20 @@ const int framesAfterSplice = 3;
 const int toneRunCells = 24;
 // A tape opens with a block of this many bytes, and a gap of high tone follows it.
 const uint32_t openingBlockBytes = 16;
+// The confidence model has learnt enough of a recording after a header block and as
+// much again to judge the bytes before once more.
+const uint32_t openingBytes = 32;
+// A level ratio within this share of the one the decoder holds now reads contrasts alike.
+const double settledRatio = 0.05;
 
 }  // namespace
+
+// A byte of the opening and its frame, to be judged again.
+struct OpeningFrame {
+    uint32_t index;
+    FrameContrasts frame;
+    double ratio;  // the tones' level ratio its contrasts were read with
+};
 
 struct DecoderState {
     double sampleRate;
@@ -130,6 +142,8 @@ struct DecoderState {
     double heardTo;   // the last place heard since
 
     ConfidenceModel confidence;
+    std::vector<OpeningFrame> opening;  // the opening's bytes the model alone judged
+    bool openingJudged;
 
     std::vector<uint8_t> bytes;
     std::vector<double> byteSeconds;
@@ -227,14 +241,43 @@ double secondsAt(const DecoderState& d, double t)
     return input > 0 ? input / d.sampleRate : 0.0;
 }
 
-void addSuspect(DecoderState& d, double t0, const char* reason)
+void markSuspect(DecoderState& d, uint32_t index, double seconds, const std::string& reason)
 {
-    uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
     if (!d.suspects.empty() && d.suspects.back().lastByte + 1 == index) {
         d.suspects.back().lastByte = index;
         return;
     }
-    d.suspects.push_back(SuspectRange{index, index, secondsAt(d, t0), reason});
+    d.suspects.push_back(SuspectRange{index, index, seconds, reason});
+}
+
+void addSuspect(DecoderState& d, double t0, const char* reason)
+{
+    markSuspect(d, static_cast<uint32_t>(d.bytes.size() - 1), secondsAt(d, t0), reason);
+}
+
+// The opening's bytes were judged by a model that had heard little of the recording:
+// those the model alone judged are judged again by what it has learnt since, unless
+// their contrasts were read at a level ratio the decoder has since left behind, and the
+// suspect ranges so far are drawn anew.
+void judgeOpeningAgain(DecoderState& d)
+{
+    d.openingJudged = true;
+    std::vector<std::string> reasons(d.bytes.size());
+    for (const SuspectRange& range : d.suspects)
+        for (uint32_t k = range.firstByte; k <= range.lastByte && k < reasons.size(); ++k) reasons[k] = range.reason;
+    for (const OpeningFrame& opening : d.opening) {
+        if (std::fabs(opening.ratio / d.ratio - 1) > settledRatio) continue;
+        FrameJudgement judgement = judgeFrame(d.confidence, opening.frame);
+        float confidence = confidenceOf(judgement);
+        d.confidences[opening.index] = confidence;
+        reasons[opening.index] = confidence >= suspectConfidence      ? ""
+                                 : judgement.framing < judgement.bits ? "framing"
+                                                                      : "weak bit";
+    }
+    d.opening.clear();
+    d.suspects.clear();
+    for (uint32_t k = 0; k < reasons.size(); ++k)
+        if (!reasons[k].empty()) markSuspect(d, k, d.byteSeconds[k], reasons[k]);
 }
 
 void setEnergyLevel(DecoderState& d, double level)
@@ -477,6 +520,7 @@ void trackFrame(DecoderState& d)
         addSuspect(d, t0, "framing");
         confidence = std::min(confidence, placedConfidence);
     } else {
+        if (!d.openingJudged) d.opening.push_back(OpeningFrame{static_cast<uint32_t>(d.bytes.size() - 1), frame, d.ratio});
         if (confidence < suspectConfidence)
             addSuspect(d, t0, judgement.framing < judgement.bits ? "framing" : "weak bit");
         // Weak bits teach the spread too, or it would narrow to the clear cells alone.
@@ -484,6 +528,7 @@ void trackFrame(DecoderState& d)
     }
     d.confidences.push_back(confidence);
     d.foundInData = false;
+    if (!d.openingJudged && d.bytes.size() >= openingBytes) judgeOpeningAgain(d);
 
     if (heard && !moved) {
         double lead = t0 - expected;
@@ -675,6 +720,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.backAt = -1;
     setEnergyLevel(d, 0.0);
     startConfidenceModel(d.confidence);
+    d.openingJudged = false;
 }
 
 RobustDecoder::~RobustDecoder() = default;
@@ -708,6 +754,7 @@ void RobustDecoder::finish()
     track(d);
     // The signal came back but no frames followed before the end.
     if (d.lossPending && d.backAt >= 0) endLoss(d, d.heardTo, d.heardTo, false);
+    if (!d.openingJudged) judgeOpeningAgain(d);
 }
 
 const std::vector<uint8_t>& RobustDecoder::bytes() const { return state_->bytes; }
