@@ -15,6 +15,7 @@
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
+#include "signal/suspect_stretches.h"
 #include "signal/tape_band.h"
 #include "tokenizer/tokenizer.h"
 
@@ -54,6 +55,7 @@ struct PageDecoder {
     std::vector<uint8_t> bytes;
     std::vector<SuspectRange> suspects;
     std::vector<StructureFinding> structure;
+    std::vector<SuspectStretch> stretches;  // the suspect ranges told a damaged stretch at a time
 };
 
 extern "C" {
@@ -120,6 +122,7 @@ EMSCRIPTEN_KEEPALIVE void finishDecoder(PageDecoder* d)
     d->suspects = d->decoder.suspects();
     d->structure = checkProgramStructure(d->bytes);
     addStructureSuspects(d->structure, d->decoder.byteSeconds(), d->suspects);
+    d->stretches = suspectStretches(d->suspects, d->decoder.losses(), d->decoder.byteSeconds());
     d->finished = true;
 }
 // The bytes so far; once finished, those checked by the program's structure.
@@ -140,6 +143,22 @@ EMSCRIPTEN_KEEPALIVE const char* suspect(PageDecoder* d, size_t k, double* numbe
     numbers[1] = range.lastByte;
     numbers[2] = range.seconds;
     return range.reason.c_str();
+}
+EMSCRIPTEN_KEEPALIVE size_t stretchCount(PageDecoder* d) { return d->stretches.size(); }
+// Damaged stretch `k`: its first and last byte, its suspect bytes, its ranges and its time,
+// through `numbers`; its reasons, ", " between.
+EMSCRIPTEN_KEEPALIVE const char* stretch(PageDecoder* d, size_t k, double* numbers)
+{
+    static std::string reasons;
+    const SuspectStretch& s = d->stretches.at(k);
+    numbers[0] = s.firstByte;
+    numbers[1] = s.lastByte;
+    numbers[2] = static_cast<double>(s.suspectBytes);
+    numbers[3] = static_cast<double>(s.ranges);
+    numbers[4] = s.seconds;
+    reasons.clear();
+    for (const std::string& reason : s.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
+    return reasons.c_str();
 }
 // The bytes the structure repaired, one after another; -1 past the last.
 EMSCRIPTEN_KEEPALIVE long repairedByte(PageDecoder* d, size_t k)

@@ -158,9 +158,10 @@ class StreamDecoder {
     return m.HEAPU8.slice(at, at + this.byteCount);
   }
 
-  // The bytes, the suspect ranges { firstByte, lastByte, seconds, reason }, the losses
-  // { bytesBefore, missingBytes, seconds, duration } and the bytes the program's structure
-  // repaired; the decoder ends.
+  // The bytes, the suspect ranges { firstByte, lastByte, seconds, reason }, the same as
+  // damaged stretches { firstByte, lastByte, suspectBytes, ranges, seconds, reasons }, the
+  // losses { bytesBefore, missingBytes, seconds, duration } and the bytes the program's
+  // structure repaired; the decoder ends.
   finish() {
     const m = this.conversions.module;
     const d = this.decoder;
@@ -168,11 +169,18 @@ class StreamDecoder {
     const at = m._decodedBytes(d);
     const bytes = m.HEAPU8.slice(at, at + m._decodedCount(d));
     const suspects = [];
-    const numbers = m._malloc(4 * 8);
+    const numbers = m._malloc(5 * 8);
     for (let k = 0; k < m._suspectCount(d); ++k) {
       const reason = m.UTF8ToString(m._suspect(d, k, numbers));
       const [firstByte, lastByte, seconds] = m.HEAPF64.subarray(numbers >> 3, (numbers >> 3) + 3);
       suspects.push({ firstByte, lastByte, seconds, reason });
+    }
+    const stretches = [];
+    for (let k = 0; k < m._stretchCount(d); ++k) {
+      const reasons = m.UTF8ToString(m._stretch(d, k, numbers));
+      const [firstByte, lastByte, suspectBytes, ranges, seconds] =
+        m.HEAPF64.subarray(numbers >> 3, (numbers >> 3) + 5);
+      stretches.push({ firstByte, lastByte, suspectBytes, ranges, seconds, reasons });
     }
     const losses = [];
     for (let k = 0; k < m._lossCount(d); ++k) {
@@ -184,6 +192,6 @@ class StreamDecoder {
     const repaired = [];
     for (let byte; (byte = m._repairedByte(d, repaired.length)) >= 0;) repaired.push(byte);
     m._endDecoder(d);
-    return { bytes, suspects, losses, repaired };
+    return { bytes, suspects, stretches, losses, repaired };
   }
 }

@@ -196,10 +196,19 @@ function doubts(result) {
   return [...result.suspects, ...losses].sort((a, b) => a.seconds - b.seconds);
 }
 
+// The damaged stretches and the losses, a line each, in the order of the recording.
 function suspectLines(result) {
   const repairs = (result.repaired || []).map((byte) => say('repaired', byte));
-  return repairs.concat(doubts(result).map((s) =>
-    `${say('byteWord', s.firstByte, s.lastByte)}: ${recordingTime(s.seconds)} (${s.reason})`));
+  const stretches = (result.stretches || []).map((s) => ({
+    seconds: s.seconds,
+    text: `${s.ranges > 1 ? say('stretchWord', s) : say('byteWord', s.firstByte, s.lastByte)}: ` +
+      `${recordingTime(s.seconds)} (${s.reasons})`,
+  }));
+  const losses = doubts({ suspects: [], losses: result.losses }).map((l) => ({
+    seconds: l.seconds,
+    text: `${say('byteWord', l.firstByte, l.lastByte)}: ${recordingTime(l.seconds)} (${l.reason})`,
+  }));
+  return repairs.concat([...stretches, ...losses].sort((a, b) => a.seconds - b.seconds).map((l) => l.text));
 }
 
 function showDecoding(card, imageName, result, outline, extra) {

@@ -29,6 +29,7 @@ const texts = {
     noMicrophone: (e) => `no recording possible: ${e}`,
     mark: (m) => `${m.bytes} at ${m.time} (${m.reason})`,
     byteWord: (first, last) => first === last ? `byte ${first}` : `bytes ${first}-${last}`,
+    stretchWord: (s) => `${s.suspectBytes} of bytes ${s.firstByte}-${s.lastByte}`,
   },
   ja: {
     tagline: '8 ビットパソコンのカセットテープ：録音、テープイメージ（.p6）、BASIC リストをこのページの中で変換します。',
@@ -58,6 +59,7 @@ const texts = {
     noMicrophone: (e) => `録音できません：${e}`,
     mark: (m) => `${m.bytes}、${m.time}（${m.reason}）`,
     byteWord: (first, last) => first === last ? `バイト ${first}` : `バイト ${first}-${last}`,
+    stretchWord: (s) => `バイト ${s.firstByte}-${s.lastByte} のうち ${s.suspectBytes}`,
   },
 };
 

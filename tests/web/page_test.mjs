@@ -96,6 +96,21 @@ try {
                { cwd: repairedPlace, stdio: 'pipe' });
 } catch { /* a repair is a message: exit status 1 */ }
 
+// Two short dropouts a few bytes apart in the program's data (byte k starts after the
+// leading silence, the leader, 12 cells a byte and the gap after the header block): one
+// damaged stretch, which the page tells as the command line does.
+const byteAt = (k) => Math.round((5000 / 11025 + (4800 + 12 * k + 3 + 635) / 1200) * 44100);
+const dropped = tape.slice();
+for (const k of [20, 27]) dropped.fill(0, byteAt(k) + 200, byteAt(k) + 420);
+const droppedTake = path.join(scratch, 'dropouts.wav');
+fs.writeFileSync(droppedTake, wave16(1, 44100, dropped));
+let droppedDoubts = '';
+try {
+  cli('dropouts', droppedTake, '--robust');
+} catch (failure) { droppedDoubts = failure.stderr.toString(); }  // suspect bytes: exit status 1
+const stretchLines = droppedDoubts.split('\n').filter((line) => line.includes(': suspect '))
+  .map((line) => line.replace(/^.*?: suspect /, '').replace(/ at (\S+) \(/, ': $1 ('));
+
 // The tape at 48 kHz, as FLAC (lossless) and as Ogg Vorbis.
 const atRate = cli('at48k', imageFile, '--rate', '48000', '--no-listing');
 const tape48k = Array.from(read(atRate, 'prog_.wav').subarray(44), (u) => (u - 128) * 256);
@@ -195,6 +210,12 @@ try {
   const told = await page.$eval(`${newest} .report`, (line) => line.textContent);
   check('the tape of a recording at its true rate runs at full speed', told.endsWith('speed 100.0 %'), told);
   if (screenshots) await (await page.$(newest)).screenshot({ path: path.join(screenshots, 'web-page-decode.png') });
+
+  got = await give(droppedTake);
+  const messages = await page.$$eval(`${newest} p.message`, (lines) => lines.map((line) => line.textContent));
+  check('dropouts a few bytes apart are one damaged stretch, told as the command line tells it',
+        stretchLines.length === 1 && stretchLines[0].includes(' of bytes ') &&
+        JSON.stringify(messages) === JSON.stringify(stretchLines), `${JSON.stringify(messages)} ${droppedDoubts}`);
 
   got = await give(damagedTake);
   sameBytes("a program's damaged link decodes to the image --robust repairs", got['damaged.P6'],
