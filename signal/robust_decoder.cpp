@@ -46,6 +46,9 @@ const double steadyFrame = 0.3;  // below this a locked frame is hiss, not the t
 const double nextStartLow = -0.2;
 const double nextStartWeight = 1.0;
 const int coastFrames = 8;       // frames of lost signal that keep the lock
+// Frames after a first lock that measure the channel before the first is told: the
+// hunt reads that far ahead.
+const int measuredFrames = 8;
 const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
@@ -88,6 +91,17 @@ const uint32_t openingBlockBytes = 16;
 
 }  // namespace
 
+// Each tone's mean level in the cells of either tone; zero until measured.
+struct Templates {
+    double highInHigh, lowInHigh, highInLow, lowInLow;
+};
+
+// The contrast of cells told by the templates: a high * (level of the high tone) -
+// b * (level of the low tone) + offset, +1 at a typical high cell, -1 at a typical low one.
+struct Discriminant {
+    double a, b, offset;
+};
+
 struct DecoderState {
     double sampleRate;
     Decimator decimator;
@@ -108,6 +122,11 @@ struct DecoderState {
     double lockLostAt;   // where the last lock ended, to hunt with a short run after it
     double ratio;        // low tone level over high tone level
     double highLevel, lowLevel, energyLevel;
+    // The channel: each tone's mean level in high cells and in low cells, measured on
+    // the leading tone and on cells whose tone the framing or a clear decision tells.
+    Templates templates;
+    bool equalised;      // the high tone lies so far down that cells are told by the templates
+    Discriminant discriminant;
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
     double runFrom;      // hunting: where the high cells now sounding began; negative for none
     double runLength;    // hunting: the length of the last run of high cells that ended
@@ -157,6 +176,11 @@ double contrast(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
+    if (d.equalised) {
+        const Discriminant& q = d.discriminant;
+        double c = q.a * high - q.b * low + q.offset;
+        return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
+    }
     double h = high * d.ratio;
     return (h - low) / (h + low + d.floor);
 }
@@ -236,8 +260,89 @@ void setEnergyLevel(DecoderState& d, double level)
     d.floor = tiny + floorShare * level;
 }
 
+// A cell's levels move its tone's template.
+void followTemplate(double& high, double& low, double cellHigh, double cellLow)
+{
+    if (high > 0 || low > 0) {
+        high = high + levelFollow * (cellHigh - high);
+        low = low + levelFollow * (cellLow - low);
+    } else {
+        high = cellHigh;
+        low = cellLow;
+    }
+}
+
+// Whether the high tone lies so far below the low one that the ratio, which no
+// recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
+// tells little beside the noise, and each cell is told by how near its two levels lie
+// to either template, each tone weighed by how far its templates stand apart (the
+// noise is the same in both tones' correlations).
+void equalise(DecoderState& d)
+{
+    const Templates& m = d.templates;
+    double highApart = m.highInHigh - m.highInLow, lowApart = m.lowInLow - m.lowInHigh;
+    d.equalised = m.highInHigh > 0 && m.lowInLow > mostRatio * m.highInHigh && highApart > 0 &&
+                  lowApart > 0;
+    if (!d.equalised) return;
+    double scale = 2.0 / (highApart * highApart + lowApart * lowApart);
+    d.discriminant.a = highApart * scale;
+    d.discriminant.b = lowApart * scale;
+    d.discriminant.offset = (lowApart * (m.lowInLow + m.lowInHigh) - highApart * (m.highInHigh + m.highInLow)) *
+                            scale / 2;
+}
+
+// The templates follow the frame at t0: its start cell is low, its stop cells high,
+// its data cells as they were told where that was clear.
+void updateTemplates(DecoderState& d, double t0, double cell)
+{
+    Templates& m = d.templates;
+    for (int i = startCellEnds; i <= frameCells; ++i) {
+        double t = t0 + i * cell;
+        bool high;
+        if (i == startCellEnds) {
+            high = false;
+        } else if (i >= firstStopEnds) {
+            high = true;
+        } else {
+            double c = contrast(d, t);
+            if (std::fabs(c) < sureCell) continue;
+            high = c > 0;
+        }
+        double h, l;
+        levelsBetween(d, t, h, l);
+        if (high)
+            followTemplate(m.highInHigh, m.lowInHigh, h, l);
+        else
+            followTemplate(m.highInLow, m.lowInLow, h, l);
+    }
+    equalise(d);
+}
+
+// The first measure of the channel, before the first frame is told: the run of high
+// cells whose end starts the frame at t0 and its start cell, then the frames that
+// follow, as far as the tracker reads ahead. The cells of the leading tone alone would
+// teach high cells that no low cell before them rings into.
+void measureChannel(DecoderState& d, double t0, double cell, int run)
+{
+    Templates& m = d.templates;
+    double highSum = 0.0, lowSum = 0.0;
+    for (int k = 0; k < run; ++k) {
+        double h, l;
+        levelsBetween(d, t0 - k * cell, h, l);
+        highSum = highSum + h;
+        lowSum = lowSum + l;
+    }
+    m.highInHigh = highSum / run;
+    m.lowInHigh = lowSum / run;
+    levelsBetween(d, t0 + startCellEnds * cell, m.highInLow, m.lowInLow);
+    equalise(d);
+    for (int j = 0; j < measuredFrames && t0 + frameCells * (j + 1) * cell < d.produced; ++j)
+        updateTemplates(d, t0 + frameCells * j * cell, cell);
+}
+
 void updateLevels(DecoderState& d, double t0, double cell)
 {
+    updateTemplates(d, t0, cell);
     for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
         double c = contrast(d, t);
@@ -533,6 +638,7 @@ bool lockAfterTone(DecoderState& d, double end)
             if (contrast(d, t0 + i * cell) < sureCell) return false;
     }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
+    if (!(d.templates.highInHigh > 0)) measureChannel(d, t0, cell, run);
     lockAt(d, t0, cell);
     return true;
 }
@@ -649,6 +755,9 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.lockLostAt = -1e300;
     d.ratio = encoderRatio;
     d.highLevel = d.lowLevel = 0.0;
+    d.templates = Templates{0.0, 0.0, 0.0, 0.0};
+    d.equalised = false;
+    d.discriminant = Discriminant{0.0, 0.0, 0.0};
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
     d.runLength = 0;
