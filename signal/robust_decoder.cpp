@@ -319,10 +319,8 @@ void updateTemplates(DecoderState& d, double t0, double cell)
 }
 
 // The first measure of the channel, before the first frame is told: the run of high
-// cells whose end starts the frame at t0 and its start cell, then the frames that
-// follow, as far as the tracker reads ahead. The cells of the leading tone alone would
-// teach high cells that no low cell before them rings into.
-void measureChannel(DecoderState& d, double t0, double cell, int run)
+// cells whose end starts the frame at t0, and its start cell.
+void firstTemplates(DecoderState& d, double t0, double cell, int run)
 {
     Templates& m = d.templates;
     double highSum = 0.0, lowSum = 0.0;
@@ -336,6 +334,12 @@ void measureChannel(DecoderState& d, double t0, double cell, int run)
     m.lowInHigh = lowSum / run;
     levelsBetween(d, t0 + startCellEnds * cell, m.highInLow, m.lowInLow);
     equalise(d);
+}
+
+// Then the frames that follow, as far as the tracker reads ahead: the cells of the
+// leading tone alone would teach high cells that no low cell before them rings into.
+void followingTemplates(DecoderState& d, double t0, double cell)
+{
     for (int j = 0; j < measuredFrames && t0 + frameCells * (j + 1) * cell < d.produced; ++j)
         updateTemplates(d, t0 + frameCells * j * cell, cell);
 }
@@ -607,24 +611,18 @@ void noteSignal(DecoderState& d, double end, double c)
 }
 
 // Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
-bool lockAfterTone(DecoderState& d, double end)
+// Whether a frame whose start cell ends at `end` follows a run of `run` high cells;
+// if so, t0 is where it starts and runEnergy the run's mean energy.
+bool frameAfterRun(const DecoderState& d, double end, double cell, int run, double& t0, double& runEnergy)
 {
-    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
-    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
-    if (toneSteadiness(before) < steadyRun) return false;
-    double speed = toneSpeed(d.detector, before);
-    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
-    const double cell = d.nominalCell / speed;
-
-    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
     double sum = 0.0;
     for (int k = 1; k <= run; ++k) sum = sum + contrast(d, end - k * cell);
     if (sum / run < runHigh) return false;
 
-    double runEnergy = 0.0;
+    runEnergy = 0.0;
     for (int k = 1; k <= run; ++k) runEnergy = runEnergy + energy(d, end - k * cell);
     runEnergy = runEnergy / run;
-    double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
+    t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
     if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
     // The frame must sound about as loud as the run before it.
     for (int i = startCellEnds; i <= frameCells + startCellEnds; ++i)
@@ -637,8 +635,44 @@ bool lockAfterTone(DecoderState& d, double end)
         for (int i = firstStopEnds; i <= frameCells; ++i)
             if (contrast(d, t0 + i * cell) < sureCell) return false;
     }
+    return true;
+}
+
+// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
+bool lockAfterTone(DecoderState& d, double end)
+{
+    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
+    if (toneSteadiness(before) < steadyRun) return false;
+    double speed = toneSpeed(d.detector, before);
+    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
+    const double cell = d.nominalCell / speed;
+    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
+
+    // Where the high tone barely clears the hiss, a run of it reads as no clear run: a
+    // start cell whose low tone lies more than mostRatio above it is first judged by the
+    // templates that the run and the start cell give, which stay only if it locks.
+    double t0 = 0.0, runEnergy = 0.0;
+    bool found = false;
+    if (!d.equalised) {
+        const Templates templates = d.templates;
+        firstTemplates(d, end - startCellEnds * cell, cell, run);
+        found = d.equalised && frameAfterRun(d, end, cell, run, t0, runEnergy);
+        if (found) {
+            followingTemplates(d, t0, cell);
+        } else {
+            d.templates = templates;
+            d.equalised = false;
+        }
+    }
+    if (!found) {
+        if (!frameAfterRun(d, end, cell, run, t0, runEnergy)) return false;
+        if (!(d.templates.highInHigh > 0)) {
+            firstTemplates(d, t0, cell, run);
+            followingTemplates(d, t0, cell);
+        }
+    }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
-    if (!(d.templates.highInHigh > 0)) measureChannel(d, t0, cell, run);
     lockAt(d, t0, cell);
     return true;
 }
