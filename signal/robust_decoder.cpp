@@ -67,6 +67,9 @@ const double energyFollow = 0.1;
 // chain tilts it beyond these bounds.
 const double encoderRatio = 1.32;
 const double fewestRatio = 0.5, mostRatio = 4.0;
+// A run of the high tone, however far down, sounds this much above the hiss in the low
+// tone's correlation.
+const double toneOverHiss = 2.0;
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
@@ -94,6 +97,13 @@ const uint32_t openingBlockBytes = 16;
 // Each tone's mean level in the cells of either tone; zero until measured.
 struct Templates {
     double highInHigh, lowInHigh, highInLow, lowInLow;
+};
+
+// The templates of all cells, and of the cells after a low and after a high one: a low
+// cell rings on into the next where the channel smears the tones.
+struct Channel {
+    Templates any;
+    Templates after[2];
 };
 
 // The contrast of cells told by the templates: a high * (level of the high tone) -
@@ -124,9 +134,11 @@ struct DecoderState {
     double highLevel, lowLevel, energyLevel;
     // The channel: each tone's mean level in high cells and in low cells, measured on
     // the leading tone and on cells whose tone the framing or a clear decision tells.
-    Templates templates;
+    Channel channel;
     bool equalised;      // the high tone lies so far down that cells are told by the templates
     Discriminant discriminant;
+    Discriminant after[2];  // for a cell after a low and after a high one
+    double tilt;         // equalised: the low tone's level over the high one's, as measured
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
     double runFrom;      // hunting: where the high cells now sounding began; negative for none
     double runLength;    // hunting: the length of the last run of high cells that ended
@@ -189,7 +201,7 @@ double energy(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
-    return high * d.ratio + low;
+    return high * (d.equalised ? d.tilt : d.ratio) + low;
 }
 
 // How well a frame whose start cell begins at t0 fits: the high cell before it, the low
@@ -272,30 +284,70 @@ void followTemplate(double& high, double& low, double cellHigh, double cellLow)
     }
 }
 
-// Whether the high tone lies so far below the low one that the ratio, which no
-// recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
-// tells little beside the noise, and each cell is told by how near its two levels lie
-// to either template, each tone weighed by how far its templates stand apart (the
-// noise is the same in both tones' correlations).
-void equalise(DecoderState& d)
+// Each cell told by how near its two levels lie to either template, each tone weighed
+// by how far its templates stand apart (the noise is the same in both tones'
+// correlations), not at all where it sounds no louder in its own cells (a low cell
+// rings on into the next); whether the templates tell the cells apart at all.
+bool discriminantOf(const Templates& m, Discriminant& q)
 {
-    const Templates& m = d.templates;
     double highApart = m.highInHigh - m.highInLow, lowApart = m.lowInLow - m.lowInHigh;
-    d.equalised = m.highInHigh > 0 && m.lowInLow > mostRatio * m.highInHigh && highApart > 0 &&
-                  lowApart > 0;
-    if (!d.equalised) return;
-    double scale = 2.0 / (highApart * highApart + lowApart * lowApart);
-    d.discriminant.a = highApart * scale;
-    d.discriminant.b = lowApart * scale;
-    d.discriminant.offset = (lowApart * (m.lowInLow + m.lowInHigh) - highApart * (m.highInHigh + m.highInLow)) *
-                            scale / 2;
+    double highWeight = highApart > 0 ? highApart : 0.0, lowWeight = lowApart > 0 ? lowApart : 0.0;
+    double apart = highWeight * highApart + lowWeight * lowApart;
+    if (!(apart > 0)) return false;
+    double scale = 2.0 / apart;
+    q.a = highWeight * scale;
+    q.b = lowWeight * scale;
+    q.offset = (lowWeight * (m.lowInLow + m.lowInHigh) - highWeight * (m.highInHigh + m.highInLow)) * scale / 2;
+    return true;
 }
 
-// The templates follow the frame at t0: its start cell is low, its stop cells high,
-// its data cells as they were told where that was clear.
+// Whether the high tone lies so far below the low one that the ratio, which no
+// recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
+// tells little beside the noise, and the templates tell the cells. Where those of the
+// cells after a low or a high one are not measured yet, all cells' stand in.
+void equalise(DecoderState& d)
+{
+    const Templates& m = d.channel.any;
+    d.equalised = m.highInHigh > 0 && m.lowInLow > mostRatio * m.highInHigh && discriminantOf(m, d.discriminant);
+    if (!d.equalised) return;
+    d.tilt = m.lowInLow / m.highInHigh;
+    for (int k = 0; k < 2; ++k)
+        if (!discriminantOf(d.channel.after[k], d.after[k])) d.after[k] = d.discriminant;
+}
+
+// The contrast of a cell whose previous cell was high or low: where the templates tell
+// the cells, those of cells after such a one.
+double contrastAfter(const DecoderState& d, double t, bool previousHigh)
+{
+    if (!d.equalised) return contrast(d, t);
+    double high, low;
+    levelsBetween(d, t, high, low);
+    const Discriminant& q = d.after[previousHigh ? 1 : 0];
+    double c = q.a * high - q.b * low + q.offset;
+    return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
+}
+
+// A cell's levels move the templates of its tone, and those after its previous cell
+// where that one's tone is known.
+void followCell(Channel& m, double h, double l, bool high, bool previousKnown, bool previousHigh)
+{
+    if (high)
+        followTemplate(m.any.highInHigh, m.any.lowInHigh, h, l);
+    else
+        followTemplate(m.any.highInLow, m.any.lowInLow, h, l);
+    if (!previousKnown) return;
+    Templates& after = m.after[previousHigh ? 1 : 0];
+    if (high)
+        followTemplate(after.highInHigh, after.lowInHigh, h, l);
+    else
+        followTemplate(after.highInLow, after.lowInLow, h, l);
+}
+
+// The templates follow the frame at t0: its start cell is low after a high one, its stop
+// cells high, its data cells as they were told where that was clear.
 void updateTemplates(DecoderState& d, double t0, double cell)
 {
-    Templates& m = d.templates;
+    bool previousKnown = true, previousHigh = true;
     for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
         bool high;
@@ -304,16 +356,18 @@ void updateTemplates(DecoderState& d, double t0, double cell)
         } else if (i >= firstStopEnds) {
             high = true;
         } else {
-            double c = contrast(d, t);
-            if (std::fabs(c) < sureCell) continue;
+            double c = previousKnown ? contrastAfter(d, t, previousHigh) : contrast(d, t);
+            if (std::fabs(c) < sureCell) {
+                previousKnown = false;
+                continue;
+            }
             high = c > 0;
         }
         double h, l;
         levelsBetween(d, t, h, l);
-        if (high)
-            followTemplate(m.highInHigh, m.lowInHigh, h, l);
-        else
-            followTemplate(m.highInLow, m.lowInLow, h, l);
+        followCell(d.channel, h, l, high, previousKnown, previousHigh);
+        previousKnown = true;
+        previousHigh = high;
     }
     equalise(d);
 }
@@ -322,7 +376,7 @@ void updateTemplates(DecoderState& d, double t0, double cell)
 // cells whose end starts the frame at t0, and its start cell.
 void firstTemplates(DecoderState& d, double t0, double cell, int run)
 {
-    Templates& m = d.templates;
+    Templates& m = d.channel.any;
     double highSum = 0.0, lowSum = 0.0;
     for (int k = 0; k < run; ++k) {
         double h, l;
@@ -333,6 +387,8 @@ void firstTemplates(DecoderState& d, double t0, double cell, int run)
     m.highInHigh = highSum / run;
     m.lowInHigh = lowSum / run;
     levelsBetween(d, t0 + startCellEnds * cell, m.highInLow, m.lowInLow);
+    d.channel.after[0] = Templates{0.0, 0.0, 0.0, 0.0};
+    d.channel.after[1] = m;
     equalise(d);
 }
 
@@ -510,7 +566,7 @@ void trackFrame(DecoderState& d)
     double data[dataBits];
     double lowData = 0.0, weakest = 2.0;
     for (int b = 0; b < dataBits; ++b) {
-        data[b] = contrast(d, t0 + (firstBitEnds + b) * cell);
+        data[b] = contrastAfter(d, t0 + (firstBitEnds + b) * cell, b > 0 && data[b - 1] > 0);
         if (data[b] < 0) lowData = lowData - data[b];
         if (std::fabs(data[b]) < weakest) weakest = std::fabs(data[b]);
     }
@@ -651,23 +707,28 @@ bool lockAfterTone(DecoderState& d, double end)
 
     // Where the high tone barely clears the hiss, a run of it reads as no clear run: a
     // start cell whose low tone lies more than mostRatio above it is first judged by the
-    // templates that the run and the start cell give, which stay only if it locks.
+    // templates that the run and the start cell give, which stay only if it locks. The
+    // run must hold the high tone above the hiss the low tone's correlation hears there:
+    // silence, whose steadiness is the tone's before it, does not. After a loss the
+    // channel was measured before it.
     double t0 = 0.0, runEnergy = 0.0;
     bool found = false;
-    if (!d.equalised) {
-        const Templates templates = d.templates;
+    if (!d.equalised && !d.lossPending) {
+        const Channel channel = d.channel;
         firstTemplates(d, end - startCellEnds * cell, cell, run);
-        found = d.equalised && frameAfterRun(d, end, cell, run, t0, runEnergy);
+        const Templates& m = d.channel.any;
+        found = d.equalised && m.highInHigh > toneOverHiss * m.lowInHigh &&
+                frameAfterRun(d, end, cell, run, t0, runEnergy);
         if (found) {
             followingTemplates(d, t0, cell);
         } else {
-            d.templates = templates;
+            d.channel = channel;
             d.equalised = false;
         }
     }
     if (!found) {
         if (!frameAfterRun(d, end, cell, run, t0, runEnergy)) return false;
-        if (!(d.templates.highInHigh > 0)) {
+        if (!(d.channel.any.highInHigh > 0)) {
             firstTemplates(d, t0, cell, run);
             followingTemplates(d, t0, cell);
         }
@@ -789,9 +850,10 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.lockLostAt = -1e300;
     d.ratio = encoderRatio;
     d.highLevel = d.lowLevel = 0.0;
-    d.templates = Templates{0.0, 0.0, 0.0, 0.0};
+    d.channel = Channel{{0.0, 0.0, 0.0, 0.0}, {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}}};
     d.equalised = false;
-    d.discriminant = Discriminant{0.0, 0.0, 0.0};
+    d.tilt = encoderRatio;
+    d.discriminant = d.after[0] = d.after[1] = Discriminant{0.0, 0.0, 0.0};
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
     d.runLength = 0;
