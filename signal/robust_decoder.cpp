@@ -183,16 +183,19 @@ void levelsBetween(const DecoderState& d, double t, double& high, double& low)
     low = a.low + (b.low - a.low) * f;
 }
 
+// The contrast a discriminant gives a cell, on the scale of the ratio's.
+double told(const Discriminant& q, double high, double low)
+{
+    double c = q.a * high - q.b * low + q.offset;
+    return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
+}
+
 // +1 for a pure high cell ending at t, -1 for a pure low one, near 0 for neither.
 double contrast(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
-    if (d.equalised) {
-        const Discriminant& q = d.discriminant;
-        double c = q.a * high - q.b * low + q.offset;
-        return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
-    }
+    if (d.equalised) return told(d.discriminant, high, low);
     double h = high * d.ratio;
     return (h - low) / (h + low + d.floor);
 }
@@ -322,9 +325,7 @@ double contrastAfter(const DecoderState& d, double t, bool previousHigh)
     if (!d.equalised) return contrast(d, t);
     double high, low;
     levelsBetween(d, t, high, low);
-    const Discriminant& q = d.after[previousHigh ? 1 : 0];
-    double c = q.a * high - q.b * low + q.offset;
-    return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
+    return told(d.after[previousHigh ? 1 : 0], high, low);
 }
 
 // A cell's levels move the templates of its tone, and those after its previous cell
@@ -666,7 +667,6 @@ void noteSignal(DecoderState& d, double end, double c)
     }
 }
 
-// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
 // Whether a frame whose start cell ends at `end` follows a run of `run` high cells;
 // if so, t0 is where it starts and runEnergy the run's mean energy.
 bool frameAfterRun(const DecoderState& d, double end, double cell, int run, double& t0, double& runEnergy)

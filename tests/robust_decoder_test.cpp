@@ -127,16 +127,24 @@ TEST_F(RobustDecoderTest, QuietNoisyInvertedHummingAndWobblingRecordingsDecode)
 
 TEST_F(RobustDecoderTest, AHeadOutOfLineLosingTheHighToneInHissDecodes)
 {
-    // Two passes of a second-order 1.6 kHz low-pass take the high tone about 13 dB
-    // further down than the low one, beyond what a ratio of the two equalises.
+    // Two passes of a second-order low-pass at 1.6 kHz take the high tone about 13 dB
+    // further down than the low one, beyond what a ratio of the two equalises; at
+    // 1.3 kHz 17 dB, where the leading tone barely clears the hiss and a few cells are
+    // too weak to be sure of.
     const Bytes image = randomImage(300, 11);
-    for (int rate : {11025, 44100}) {
-        Bytes samples = synthesizeTapeSignal(image, rate);
-        secondOrderLowPass(samples, rate, 1600.0, 2);
+    const struct {
+        int rate;
+        double hertz;
+    } cases[] = {{11025, 1600.0}, {44100, 1600.0}, {11025, 1300.0}, {44100, 1300.0}};
+    for (const auto& c : cases) {
+        Bytes samples = synthesizeTapeSignal(image, c.rate);
+        secondOrderLowPass(samples, c.rate, c.hertz, 2);
         addWhiteNoise(samples, 20.0, 12);
-        Decoded d = decode(fromUnsigned8(samples), rate);
-        EXPECT_EQ(d.bytes, image) << rate;
-        EXPECT_TRUE(d.suspects.empty()) << rate;
+        Decoded d = decode(fromUnsigned8(samples), c.rate);
+        EXPECT_EQ(d.bytes, image) << c.rate << " " << c.hertz;
+        if (c.hertz == 1600.0) {
+            EXPECT_TRUE(d.suspects.empty()) << c.rate;
+        }
     }
 }
 
