@@ -59,8 +59,9 @@ Take tidied(const Take& take)
 
 // ---- Alignment ---------------------------------------------------------------------
 
-// Where each run of anchorLength confident bytes starts, by its bytes; -1 for a run
-// found more than once.
+// Where each run of anchorLength confident bytes read without a loss starts, by its
+// bytes; -1 for a run found more than once. A run across a loss would pair bytes on
+// both sides of it with bytes that follow each other.
 std::unordered_map<uint64_t, int64_t> singleRuns(const Sequence& s)
 {
     std::unordered_map<uint64_t, int64_t> runs;
@@ -68,7 +69,7 @@ std::unordered_map<uint64_t, int64_t> singleRuns(const Sequence& s)
         uint64_t key = 0;
         bool sure = true;
         for (size_t k = 0; k < anchorLength; ++k) {
-            sure = sure && confident(s.confidences[i + k]);
+            sure = sure && confident(s.confidences[i + k]) && (k == 0 || !s.lostBefore[i + k]);
             key = key << 8 | s.bytes[i + k];
         }
         if (!sure) continue;
@@ -179,7 +180,7 @@ void alignStretch(const Sequence& a, size_t a0, size_t a1, const Sequence& b, si
 }
 
 // The whole of a aligned with the whole of b: from anchor to anchor, each anchor
-// stretched over the equal bytes that follow it.
+// stretched over the equal bytes that follow it up to a loss on either side.
 Steps align(const Sequence& a, const Sequence& b)
 {
     Steps steps;
@@ -189,11 +190,11 @@ Steps align(const Sequence& a, const Sequence& b)
         alignStretch(a, ia, anchor.first, b, ib, anchor.second, ia == 0 && ib == 0, steps);
         ia = anchor.first;
         ib = anchor.second;
-        while (ia < a.size && ib < b.size && a.bytes[ia] == b.bytes[ib]) {
+        do {
             steps.push_back({static_cast<int32_t>(ia), static_cast<int32_t>(ib)});
             ++ia;
             ++ib;
-        }
+        } while (ia < a.size && ib < b.size && a.bytes[ia] == b.bytes[ib] && !a.lostBefore[ia] && !b.lostBefore[ib]);
     }
     alignStretch(a, ia, a.size, b, ib, b.size, false, steps);
     return steps;
@@ -355,7 +356,8 @@ std::vector<double> referenceSeconds(const Take& reference, const Track& track)
 // it where no take read on, with the bytes its length leaves after what other takes
 // filled in. Where they filled in all of it, the bytes on either side are suspect.
 void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layouts, const std::vector<bool>& merged,
-                const std::vector<double>& seconds, std::vector<uint8_t>& doubts, MergedTape& result)
+                size_t reference, const std::vector<double>& seconds, std::vector<uint8_t>& doubts,
+                MergedTape& result)
 {
     const int64_t columns = static_cast<int64_t>(seconds.size());
     for (size_t k = 0; k < takes.size(); ++k) {
@@ -376,7 +378,12 @@ void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layou
                     doubts[c] = lostEverywhere;
                 continue;
             }
-            const double at = unread < columns ? seconds[unread] : (columns > 0 ? seconds[columns - 1] : 0.0);
+            // Where the first take lost its signal over this place, else where it reads
+            // the byte after it.
+            double at = unread < columns ? seconds[unread] : (columns > 0 ? seconds[columns - 1] : 0.0);
+            for (size_t r = 0; r < layouts[reference].gaps.size(); ++r)
+                if (layouts[reference].gaps[r].first < unread && unread <= layouts[reference].gaps[r].second)
+                    at = takes[reference].losses[r].seconds;
             const SignalLoss left = {static_cast<uint32_t>(unread), static_cast<uint32_t>(remaining), at,
                                      takes[k].losses[g].duration};
             auto same = std::find_if(result.losses.begin(), result.losses.end(),
@@ -470,7 +477,7 @@ MergedTape mergeTakes(const std::vector<Take>& given)
         ++result.given[vote.take];
         doubts[c] = vote.disputed ? disputed : confident(vote.confidence) ? sound : unsure;
     }
-    findLosses(takes, layouts, merged, result.byteSeconds, doubts, result);
+    findLosses(takes, layouts, merged, reference, result.byteSeconds, doubts, result);
     for (size_t c = 0; c < columns; ++c) {
         if (doubts[c] == sound) continue;
         if (c > 0 && doubts[c - 1] == doubts[c] && !result.suspects.empty() && result.suspects.back().lastByte + 1 == c)
