@@ -106,6 +106,17 @@ void lowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz)
         sample = clipped(128.0 + filtered(second, filtered(first, sample - 128.0)));
 }
 
+void secondOrderLowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz, int passes)
+{
+    // A second-order Butterworth section for each pass.
+    std::vector<Section> sections(static_cast<size_t>(passes), lowPassSection(sampleRate, cutoffHertz, 0.7071067811865476));
+    for (uint8_t& sample : samples) {
+        double x = sample - 128.0;
+        for (Section& section : sections) x = filtered(section, x);
+        sample = clipped(128.0 + x);
+    }
+}
+
 void addWhiteNoise(Floats& samples, double snrDecibels, unsigned seed)
 {
     size_t first = 0, end = samples.size();

@@ -24,6 +24,10 @@ void invertPolarity(std::vector<uint8_t>& samples);
 // sound of a worn head or a misaligned azimuth.
 void lowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz);
 
+// `passes` second-order Butterworth low-passes in a row (a sound editor's plain low-pass,
+// applied that many times): the gentler, slower roll-off of a head out of line.
+void secondOrderLowPass(std::vector<uint8_t>& samples, int sampleRate, double cutoffHertz, int passes);
+
 // The same and more on floating-point samples at full scale +-1, never clipped: what
 // recordings made at 16 bits or more go through.
 typedef std::vector<float> Floats;
