@@ -25,6 +25,9 @@ const int gapAtLossCost = 1;
 const int confidentMismatchCost = 5;
 const int unsureMismatchCost = 3;
 
+// A take finds its frames again within a few bytes after a loss; the bytes it reads
+// meanwhile weigh less than those of a take that read on.
+const size_t settleBytes = 4;
 // The confidence of a byte that confident takes read apart: below suspectConfidence.
 const float disputedConfidence = suspectConfidence / 2;
 
@@ -224,8 +227,30 @@ struct Vote {
     bool disputed;  // a confident take read another value
 };
 
-Vote voteAt(const std::vector<Take>& takes, const std::vector<Track>& tracks, size_t column)
+// Whether each byte of the take lies where its signal was lost or about to be found
+// again: the byte the loss cut into and the settleBytes after it.
+std::vector<bool> settlingBytes(const Take& take)
 {
+    std::vector<bool> settling(take.bytes.size(), false);
+    for (const SignalLoss& loss : take.losses)
+        for (size_t b = loss.bytesBefore > 0 ? loss.bytesBefore - 1 : 0;
+             b < take.bytes.size() && b < loss.bytesBefore + settleBytes; ++b)
+            settling[b] = true;
+    return settling;
+}
+
+Vote voteAt(const std::vector<Take>& takes, const std::vector<std::vector<bool>>& settling,
+            const std::vector<Track>& tracks, size_t column)
+{
+    // A byte read while its take was finding its frames again counts as unsure where
+    // another take read on.
+    bool steady = false;
+    for (size_t t = 0; t < takes.size(); ++t)
+        steady = steady || (tracks[t][column] != absent && !settling[t][tracks[t][column]]);
+    auto weight = [&](size_t t, int32_t i) {
+        const float c = takes[t].confidences[i];
+        return steady && settling[t][i] ? std::min(c, disputedConfidence) : c;
+    };
     Vote vote = {0, 0.0f, -1, false};
     double bestSum = -1.0;
     for (size_t t = 0; t < takes.size(); ++t) {
@@ -236,7 +261,7 @@ Vote voteAt(const std::vector<Take>& takes, const std::vector<Track>& tracks, si
         for (size_t u = 0; u < takes.size(); ++u) {
             const int32_t i = tracks[u][column];
             if (i == absent || takes[u].bytes[i] != value) continue;
-            const float c = takes[u].confidences[i];
+            const float c = weight(u, i);
             sum += c;
             if (candidate.take < 0 || c > candidate.confidence) {
                 candidate.confidence = c;
@@ -250,8 +275,7 @@ Vote voteAt(const std::vector<Take>& takes, const std::vector<Track>& tracks, si
     }
     for (size_t t = 0; t < takes.size(); ++t) {
         const int32_t i = tracks[t][column];
-        if (i != absent && takes[t].bytes[i] != vote.value && confident(takes[t].confidences[i]))
-            vote.disputed = true;
+        if (i != absent && takes[t].bytes[i] != vote.value && confident(weight(t, i))) vote.disputed = true;
     }
     if (vote.disputed) vote.confidence = std::min(vote.confidence, disputedConfidence);
     return vote;
@@ -427,6 +451,8 @@ MergedTape mergeTakes(const std::vector<Take>& given)
     while (reference < takes.size() && takes[reference].bytes.empty()) ++reference;
     if (reference == takes.size()) return result;
 
+    std::vector<std::vector<bool>> settling;
+    for (const Take& take : takes) settling.push_back(settlingBytes(take));
     std::vector<bool> merged(takes.size(), false);
     merged[reference] = true;
     std::vector<Track> tracks(takes.size(), Track(takes[reference].bytes.size(), absent));
@@ -438,7 +464,7 @@ MergedTape mergeTakes(const std::vector<Take>& given)
         std::vector<uint8_t> values(columns);
         std::vector<float> confidences(columns);
         for (size_t c = 0; c < columns; ++c) {
-            const Vote vote = voteAt(takes, tracks, c);
+            const Vote vote = voteAt(takes, settling, tracks, c);
             values[c] = vote.value;
             confidences[c] = vote.confidence;
         }
@@ -471,7 +497,7 @@ MergedTape mergeTakes(const std::vector<Take>& given)
     result.byteSeconds = referenceSeconds(takes[reference], tracks[reference]);
     std::vector<uint8_t> doubts(columns, sound);
     for (size_t c = 0; c < columns; ++c) {
-        const Vote vote = voteAt(takes, tracks, c);
+        const Vote vote = voteAt(takes, settling, tracks, c);
         result.bytes.push_back(vote.value);
         result.confidences.push_back(vote.confidence);
         ++result.given[vote.take];
