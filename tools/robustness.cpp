@@ -640,7 +640,7 @@ std::string figureRow(const Row& row, bool withLimit)
 
 // One take of a tape: played at `speed`, its recording started `lateSeconds` into the
 // leader, with 150 ms of silence from inside body byte `holeByte` (none when negative)
-// and hiss at `snr` dB (none when 0).
+// and hiss at `snr` dB (none when NaN).
 struct TakeDamage {
     double speed, lateSeconds;
     int holeByte;
@@ -661,13 +661,15 @@ Bytes takeRecording(const Bytes& image, const TakeDamage& take, unsigned seed)
     Floats samples = synthesizeTapeFloats(image, rate, wobbleAt, &speed);
     if (take.holeByte >= 0)
         silenceFrom(samples, rate, placeOf(rate, take.speed, take.holeByte, cellsInto(seed)), 0.15);
-    if (take.snr > 0) addWhiteNoise(samples, take.snr, seed);
+    if (take.snr == take.snr) addWhiteNoise(samples, take.snr, seed);
     cutOut(samples, rate, 0.2, take.lateSeconds);
     return makeWideWaveFile(samples, nullptr, rate, 16);
 }
 
 // The takes differ in speed and start as takes of one tape on several machines do.
-const TakeDamage firstTake = {1.0, 0.0, -1, 0}, secondTake = {1.015, 1.0, -1, 0}, thirdTake = {0.98, 2.0, -1, 0};
+const double noHiss = std::nan("");
+const TakeDamage firstTake = {1.0, 0.0, -1, noHiss}, secondTake = {1.015, 1.0, -1, noHiss},
+                 thirdTake = {0.98, 2.0, -1, noHiss};
 
 TakeDamage withHole(TakeDamage take, int byte)
 {
@@ -687,8 +689,7 @@ std::vector<MergeRow> mergeRows()
     return {
         {"one", "150 ms hole",
          [](int hole) { return std::vector<TakeDamage>{withHole(firstTake, hole)}; }},
-        {"one", "hiss at 12 dB",
-         [hiss](int) { return std::vector<TakeDamage>{withHiss(firstTake, hiss)}; }},
+        {"one", "hiss at 0 dB", [](int) { return std::vector<TakeDamage>{withHiss(firstTake, 0.0)}; }},
         {"two", "150 ms holes apart",
          [](int hole) {
              return std::vector<TakeDamage>{withHole(firstTake, hole), withHole(secondTake, (hole + 200) % 440)};
@@ -706,6 +707,11 @@ std::vector<MergeRow> mergeRows()
          [hiss](int hole) {
              return std::vector<TakeDamage>{withHole(firstTake, hole), withHole(secondTake, hole + 6),
                                             withHiss(withHole(thirdTake, hole + 12), hiss)};
+         }},
+        {"three", "hiss at 0 dB in each",
+         [](int) {
+             return std::vector<TakeDamage>{withHiss(firstTake, 0.0), withHiss(secondTake, 0.0),
+                                            withHiss(thirdTake, 0.0)};
          }},
     };
 }
