@@ -599,7 +599,12 @@ const char conclusion[] =
     "recordings it and `--robust` give the same bytes. For a recording from a real tape,\n"
     "or any file that is not mono 8-bit, use `hibarion --robust FILE`: nowhere in this\n"
     "table did it do worse, and it names the bytes it is unsure of with their place in\n"
-    "the recording, so that a damaged part can be recorded again.\n";
+    "the recording, so that a damaged part can be recorded again.\n"
+    "\n"
+    "When one recording is not enough, record the tape again and merge the takes with\n"
+    "`hibarion --robust --merge`: takes damaged at different places gave the exact image\n"
+    "with nothing flagged, where all of them lost the same bytes those are named as\n"
+    "missing, and three takes in hiss at 0 dB flag 0.4 % of the bytes where one flags 11 %.\n";
 
 std::string figureRow(const Row& row, bool withLimit)
 {
@@ -759,8 +764,9 @@ const char mergeIntroduction[] =
     "second: the first at normal speed from the start of the leader, the second 1.5 %\n"
     "fast and started 1 s later, the third 2 % slow and started 2 s later. A *hole*\n"
     "is 150 ms of silence (15 bytes) from inside one of body bytes 150 to 420 in the\n"
-    "first take; *apart*, the second take's hole lies 200 bytes on (or 240 back); *overlapping*,\n"
-    "the second take's hole starts 6 bytes after the first's and the third's 12 after.\n"
+    "first take; *apart*, the second take's hole lies 200 bytes on (or 240 back);\n"
+    "*overlapping*, the second take's hole starts 6 bytes after the first's and the\n"
+    "third's 12 after. *Hiss* is white noise as in the noise rows, over each take alone.\n"
     "Bytes right, flagged and silent errors as above, of the merged image.\n"
     "\n"
     "| takes | damage | --robust --merge | flagged | silent errors |\n"
