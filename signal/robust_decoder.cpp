@@ -46,6 +46,9 @@ const double steadyFrame = 0.3;  // below this a locked frame is hiss, not the t
 const double nextStartLow = -0.2;
 const double nextStartWeight = 1.0;
 const int coastFrames = 8;       // frames of lost signal that keep the lock
+// Frames after a first lock that measure the channel before the first is told: the
+// hunt reads that far ahead.
+const int measuredFrames = 8;
 const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data and stop cells weaker than this are suspect
 const double lostLevel = 0.25;   // cells below this share of the usual level: signal lost
@@ -64,6 +67,9 @@ const double energyFollow = 0.1;
 // chain tilts it beyond these bounds.
 const double encoderRatio = 1.32;
 const double fewestRatio = 0.5, mostRatio = 4.0;
+// A run of the high tone, however far down, sounds this much above the hiss in the low
+// tone's correlation.
+const double toneOverHiss = 2.0;
 const double largestSample = 1e6;
 const double tiny = 1e-9;        // digital silence: no contrast at all
 const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
@@ -88,6 +94,24 @@ const uint32_t openingBlockBytes = 16;
 
 }  // namespace
 
+// Each tone's mean level in the cells of either tone; zero until measured.
+struct Templates {
+    double highInHigh, lowInHigh, highInLow, lowInLow;
+};
+
+// The templates of all cells, and of the cells after a low and after a high one: a low
+// cell rings on into the next where the channel smears the tones.
+struct Channel {
+    Templates any;
+    Templates after[2];
+};
+
+// The contrast of cells told by the templates: a high * (level of the high tone) -
+// b * (level of the low tone) + offset, +1 at a typical high cell, -1 at a typical low one.
+struct Discriminant {
+    double a, b, offset;
+};
+
 struct DecoderState {
     double sampleRate;
     Decimator decimator;
@@ -108,6 +132,13 @@ struct DecoderState {
     double lockLostAt;   // where the last lock ended, to hunt with a short run after it
     double ratio;        // low tone level over high tone level
     double highLevel, lowLevel, energyLevel;
+    // The channel: each tone's mean level in high cells and in low cells, measured on
+    // the leading tone and on cells whose tone the framing or a clear decision tells.
+    Channel channel;
+    bool equalised;      // the high tone lies so far down that cells are told by the templates
+    Discriminant discriminant;
+    Discriminant after[2];  // for a cell after a low and after a high one
+    double tilt;         // equalised: the low tone's level over the high one's, as measured
     double floor;        // added to the levels' sum: a cell far quieter has no contrast
     double runFrom;      // hunting: where the high cells now sounding began; negative for none
     double runLength;    // hunting: the length of the last run of high cells that ended
@@ -152,11 +183,19 @@ void levelsBetween(const DecoderState& d, double t, double& high, double& low)
     low = a.low + (b.low - a.low) * f;
 }
 
+// The contrast a discriminant gives a cell, on the scale of the ratio's.
+double told(const Discriminant& q, double high, double low)
+{
+    double c = q.a * high - q.b * low + q.offset;
+    return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
+}
+
 // +1 for a pure high cell ending at t, -1 for a pure low one, near 0 for neither.
 double contrast(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
+    if (d.equalised) return told(d.discriminant, high, low);
     double h = high * d.ratio;
     return (h - low) / (h + low + d.floor);
 }
@@ -165,7 +204,7 @@ double energy(const DecoderState& d, double t)
 {
     double high, low;
     levelsBetween(d, t, high, low);
-    return high * d.ratio + low;
+    return high * (d.equalised ? d.tilt : d.ratio) + low;
 }
 
 // How well a frame whose start cell begins at t0 fits: the high cell before it, the low
@@ -236,8 +275,135 @@ void setEnergyLevel(DecoderState& d, double level)
     d.floor = tiny + floorShare * level;
 }
 
+// A cell's levels move its tone's template.
+void followTemplate(double& high, double& low, double cellHigh, double cellLow)
+{
+    if (high > 0 || low > 0) {
+        high = high + levelFollow * (cellHigh - high);
+        low = low + levelFollow * (cellLow - low);
+    } else {
+        high = cellHigh;
+        low = cellLow;
+    }
+}
+
+// Each cell told by how near its two levels lie to either template, each tone weighed
+// by how far its templates stand apart (the noise is the same in both tones'
+// correlations), not at all where it sounds no louder in its own cells (a low cell
+// rings on into the next); whether the templates tell the cells apart at all.
+bool discriminantOf(const Templates& m, Discriminant& q)
+{
+    double highApart = m.highInHigh - m.highInLow, lowApart = m.lowInLow - m.lowInHigh;
+    double highWeight = highApart > 0 ? highApart : 0.0, lowWeight = lowApart > 0 ? lowApart : 0.0;
+    double apart = highWeight * highApart + lowWeight * lowApart;
+    if (!(apart > 0)) return false;
+    double scale = 2.0 / apart;
+    q.a = highWeight * scale;
+    q.b = lowWeight * scale;
+    q.offset = (lowWeight * (m.lowInLow + m.lowInHigh) - highWeight * (m.highInHigh + m.highInLow)) * scale / 2;
+    return true;
+}
+
+// Whether the high tone lies so far below the low one that the ratio, which no
+// recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
+// tells little beside the noise, and the templates tell the cells. Where those of the
+// cells after a low or a high one are not measured yet, all cells' stand in.
+void equalise(DecoderState& d)
+{
+    const Templates& m = d.channel.any;
+    d.equalised = m.highInHigh > 0 && m.lowInLow > mostRatio * m.highInHigh && discriminantOf(m, d.discriminant);
+    if (!d.equalised) return;
+    d.tilt = m.lowInLow / m.highInHigh;
+    for (int k = 0; k < 2; ++k)
+        if (!discriminantOf(d.channel.after[k], d.after[k])) d.after[k] = d.discriminant;
+}
+
+// The contrast of a cell whose previous cell was high or low: where the templates tell
+// the cells, those of cells after such a one.
+double contrastAfter(const DecoderState& d, double t, bool previousHigh)
+{
+    if (!d.equalised) return contrast(d, t);
+    double high, low;
+    levelsBetween(d, t, high, low);
+    return told(d.after[previousHigh ? 1 : 0], high, low);
+}
+
+// A cell's levels move the templates of its tone, and those after its previous cell
+// where that one's tone is known.
+void followCell(Channel& m, double h, double l, bool high, bool previousKnown, bool previousHigh)
+{
+    if (high)
+        followTemplate(m.any.highInHigh, m.any.lowInHigh, h, l);
+    else
+        followTemplate(m.any.highInLow, m.any.lowInLow, h, l);
+    if (!previousKnown) return;
+    Templates& after = m.after[previousHigh ? 1 : 0];
+    if (high)
+        followTemplate(after.highInHigh, after.lowInHigh, h, l);
+    else
+        followTemplate(after.highInLow, after.lowInLow, h, l);
+}
+
+// The templates follow the frame at t0: its start cell is low after a high one, its stop
+// cells high, its data cells as they were told where that was clear.
+void updateTemplates(DecoderState& d, double t0, double cell)
+{
+    bool previousKnown = true, previousHigh = true;
+    for (int i = startCellEnds; i <= frameCells; ++i) {
+        double t = t0 + i * cell;
+        bool high;
+        if (i == startCellEnds) {
+            high = false;
+        } else if (i >= firstStopEnds) {
+            high = true;
+        } else {
+            double c = previousKnown ? contrastAfter(d, t, previousHigh) : contrast(d, t);
+            if (std::fabs(c) < sureCell) {
+                previousKnown = false;
+                continue;
+            }
+            high = c > 0;
+        }
+        double h, l;
+        levelsBetween(d, t, h, l);
+        followCell(d.channel, h, l, high, previousKnown, previousHigh);
+        previousKnown = true;
+        previousHigh = high;
+    }
+    equalise(d);
+}
+
+// The first measure of the channel, before the first frame is told: the run of high
+// cells whose end starts the frame at t0, and its start cell.
+void firstTemplates(DecoderState& d, double t0, double cell, int run)
+{
+    Templates& m = d.channel.any;
+    double highSum = 0.0, lowSum = 0.0;
+    for (int k = 0; k < run; ++k) {
+        double h, l;
+        levelsBetween(d, t0 - k * cell, h, l);
+        highSum = highSum + h;
+        lowSum = lowSum + l;
+    }
+    m.highInHigh = highSum / run;
+    m.lowInHigh = lowSum / run;
+    levelsBetween(d, t0 + startCellEnds * cell, m.highInLow, m.lowInLow);
+    d.channel.after[0] = Templates{0.0, 0.0, 0.0, 0.0};
+    d.channel.after[1] = m;
+    equalise(d);
+}
+
+// Then the frames that follow, as far as the tracker reads ahead: the cells of the
+// leading tone alone would teach high cells that no low cell before them rings into.
+void followingTemplates(DecoderState& d, double t0, double cell)
+{
+    for (int j = 0; j < measuredFrames && t0 + frameCells * (j + 1) * cell < d.produced; ++j)
+        updateTemplates(d, t0 + frameCells * j * cell, cell);
+}
+
 void updateLevels(DecoderState& d, double t0, double cell)
 {
+    updateTemplates(d, t0, cell);
     for (int i = startCellEnds; i <= frameCells; ++i) {
         double t = t0 + i * cell;
         double c = contrast(d, t);
@@ -401,7 +567,7 @@ void trackFrame(DecoderState& d)
     double data[dataBits];
     double lowData = 0.0, weakest = 2.0;
     for (int b = 0; b < dataBits; ++b) {
-        data[b] = contrast(d, t0 + (firstBitEnds + b) * cell);
+        data[b] = contrastAfter(d, t0 + (firstBitEnds + b) * cell, b > 0 && data[b - 1] > 0);
         if (data[b] < 0) lowData = lowData - data[b];
         if (std::fabs(data[b]) < weakest) weakest = std::fabs(data[b]);
     }
@@ -501,25 +667,18 @@ void noteSignal(DecoderState& d, double end, double c)
     }
 }
 
-// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
-bool lockAfterTone(DecoderState& d, double end)
+// Whether a frame whose start cell ends at `end` follows a run of `run` high cells;
+// if so, t0 is where it starts and runEnergy the run's mean energy.
+bool frameAfterRun(const DecoderState& d, double end, double cell, int run, double& t0, double& runEnergy)
 {
-    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
-    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
-    if (toneSteadiness(before) < steadyRun) return false;
-    double speed = toneSpeed(d.detector, before);
-    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
-    const double cell = d.nominalCell / speed;
-
-    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
     double sum = 0.0;
     for (int k = 1; k <= run; ++k) sum = sum + contrast(d, end - k * cell);
     if (sum / run < runHigh) return false;
 
-    double runEnergy = 0.0;
+    runEnergy = 0.0;
     for (int k = 1; k <= run; ++k) runEnergy = runEnergy + energy(d, end - k * cell);
     runEnergy = runEnergy / run;
-    double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
+    t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
     if (contrast(d, t0 + startCellEnds * cell) >= startLow) return false;
     // The frame must sound about as loud as the run before it.
     for (int i = startCellEnds; i <= frameCells + startCellEnds; ++i)
@@ -531,6 +690,48 @@ bool lockAfterTone(DecoderState& d, double end)
             if (std::fabs(contrast(d, t0 + i * cell)) < sureCell) return false;
         for (int i = firstStopEnds; i <= frameCells; ++i)
             if (contrast(d, t0 + i * cell) < sureCell) return false;
+    }
+    return true;
+}
+
+// Whether a start cell ends at `end` after a run of high cells; if so, locks onto it.
+bool lockAfterTone(DecoderState& d, double end)
+{
+    const int64_t stops = static_cast<int64_t>(stopCells * d.nominalCell);
+    ToneLevels before = levelsAt(d, static_cast<int64_t>(end) - stops);
+    if (toneSteadiness(before) < steadyRun) return false;
+    double speed = toneSpeed(d.detector, before);
+    if (!(speed > shortestCell && speed < longestCell)) speed = 1.0;
+    const double cell = d.nominalCell / speed;
+    int run = end - d.lockLostAt < recentLockCells * cell ? stopCells : huntRunCells;
+
+    // Where the high tone barely clears the hiss, a run of it reads as no clear run: a
+    // start cell whose low tone lies more than mostRatio above it is first judged by the
+    // templates that the run and the start cell give, which stay only if it locks. The
+    // run must hold the high tone above the hiss the low tone's correlation hears there:
+    // silence, whose steadiness is the tone's before it, does not. After a loss the
+    // channel was measured before it.
+    double t0 = 0.0, runEnergy = 0.0;
+    bool found = false;
+    if (!d.equalised && !d.lossPending) {
+        const Channel channel = d.channel;
+        firstTemplates(d, end - startCellEnds * cell, cell, run);
+        const Templates& m = d.channel.any;
+        found = d.equalised && m.highInHigh > toneOverHiss * m.lowInHigh &&
+                frameAfterRun(d, end, cell, run, t0, runEnergy);
+        if (found) {
+            followingTemplates(d, t0, cell);
+        } else {
+            d.channel = channel;
+            d.equalised = false;
+        }
+    }
+    if (!found) {
+        if (!frameAfterRun(d, end, cell, run, t0, runEnergy)) return false;
+        if (!(d.channel.any.highInHigh > 0)) {
+            firstTemplates(d, t0, cell, run);
+            followingTemplates(d, t0, cell);
+        }
     }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, runEnergy);
     lockAt(d, t0, cell);
@@ -649,6 +850,10 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.lockLostAt = -1e300;
     d.ratio = encoderRatio;
     d.highLevel = d.lowLevel = 0.0;
+    d.channel = Channel{{0.0, 0.0, 0.0, 0.0}, {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}}};
+    d.equalised = false;
+    d.tilt = encoderRatio;
+    d.discriminant = d.after[0] = d.after[1] = Discriminant{0.0, 0.0, 0.0};
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
     d.runLength = 0;
