@@ -108,11 +108,14 @@ Vote voteAt(const std::vector<Take>& takes, const std::vector<std::vector<bool>>
     return vote;
 }
 
-// A take's place among the columns: the column of each of its bytes, and each of its
-// losses as the columns between which its signal was lost (-1 ... columns).
+// A take's place among the columns: the column of each of its bytes; each of its
+// losses as the columns between which its signal was lost (-1 ... columns); and for
+// each column that holds one of its bytes, the column of the byte it read next without
+// a loss between, or absent.
 struct Layout {
     std::vector<int32_t> columnOf;
     std::vector<std::pair<int64_t, int64_t>> gaps;
+    std::vector<int32_t> readOnTo;
 };
 
 // A byte whose column was dropped lies where the byte before it does (the first ones,
@@ -122,6 +125,7 @@ Layout layoutOf(const Take& take, const Track& track)
     Layout layout;
     std::vector<int32_t>& columnOf = layout.columnOf;
     columnOf.assign(take.bytes.size(), absent);
+    layout.readOnTo.assign(track.size(), absent);
     for (size_t c = 0; c < track.size(); ++c)
         if (track[c] != absent) columnOf[track[c]] = static_cast<int32_t>(c);
     for (size_t i = 1; i < columnOf.size(); ++i)
@@ -129,22 +133,16 @@ Layout layoutOf(const Take& take, const Track& track)
     for (size_t i = columnOf.size(); i-- > 1;)
         if (columnOf[i - 1] == absent) columnOf[i - 1] = columnOf[i];
     if (!columnOf.empty() && columnOf.front() == absent) columnOf.clear();
-    for (const SignalLoss& loss : columnOf.empty() ? std::vector<SignalLoss>() : take.losses) {
+    if (columnOf.empty()) return layout;
+    std::vector<bool> lostBefore(columnOf.size() + 1, false);
+    for (const SignalLoss& loss : take.losses) {
         const size_t b = loss.bytesBefore;
+        lostBefore[b] = true;
         layout.gaps.push_back({b > 0 ? columnOf[b - 1] : -1,
                                b < columnOf.size() ? columnOf[b] : static_cast<int64_t>(track.size())});
     }
+    for (size_t i = 0; i + 1 < columnOf.size(); ++i) layout.readOnTo[columnOf[i]] = lostBefore[i + 1] ? absent : columnOf[i + 1];
     return layout;
-}
-
-// Whether the take read on without a loss from column `from` to column `to`, holding a
-// byte at or before the one and at or after the other.
-bool readsThrough(const Layout& layout, int64_t from, int64_t to)
-{
-    if (layout.columnOf.empty() || layout.columnOf.front() > from || layout.columnOf.back() < to) return false;
-    for (const auto& gap : layout.gaps)
-        if (gap.first < to && gap.second > from) return false;
-    return true;
 }
 
 std::vector<Layout> layoutsOf(const std::vector<Take>& takes, const std::vector<Track>& tracks,
@@ -156,25 +154,38 @@ std::vector<Layout> layoutsOf(const std::vector<Take>& takes, const std::vector<
     return layouts;
 }
 
-// Drops the columns that only unsure bytes fill where another take read straight
-// through without a byte: frames found in noise or in a loss's edge.
+// Whether some take read straight on from column `from` to column `to`.
+bool readFromTo(const std::vector<Layout>& layouts, int64_t from, int64_t to)
+{
+    for (const Layout& layout : layouts)
+        if (from >= 0 && from < static_cast<int64_t>(layout.readOnTo.size()) && layout.readOnTo[from] == to)
+            return true;
+    return false;
+}
+
+// Drops each run of columns that only unsure bytes fill where another take read
+// straight on from the column before it to the one after: frames found in noise or at
+// a loss's edge.
 void dropStrayColumns(const std::vector<Take>& takes, std::vector<Track>& tracks, const std::vector<bool>& merged)
 {
     const std::vector<Layout> layouts = layoutsOf(takes, tracks, merged);
-    const size_t columns = tracks.empty() ? 0 : tracks[0].size();
+    const int64_t columns = tracks.empty() ? 0 : static_cast<int64_t>(tracks[0].size());
+    std::vector<bool> unsureOnly(columns, true);
+    for (size_t t = 0; t < takes.size(); ++t)
+        for (int64_t c = 0; c < columns; ++c)
+            if (merged[t] && tracks[t][c] != absent && confidentByte(takes[t].confidences[tracks[t][c]]))
+                unsureOnly[c] = false;
     std::vector<Track> kept(tracks.size());
-    for (size_t c = 0; c < columns; ++c) {
-        bool sure = false, passedOver = false;
-        for (size_t t = 0; t < takes.size(); ++t) {
-            if (!merged[t]) continue;
-            const int32_t i = tracks[t][c];
-            if (i != absent)
-                sure = sure || confidentByte(takes[t].confidences[i]);
-            else
-                passedOver = passedOver || readsThrough(layouts[t], static_cast<int64_t>(c), static_cast<int64_t>(c));
+    for (int64_t c = 0; c < columns;) {
+        int64_t end = c;
+        while (end < columns && unsureOnly[end]) ++end;
+        if (end > c && readFromTo(layouts, c - 1, end)) {
+            c = end;
+            continue;
         }
-        if (passedOver && !sure) continue;
-        for (size_t t = 0; t < tracks.size(); ++t) kept[t].push_back(tracks[t][c]);
+        for (int64_t k = c; k < std::max(end, c + 1); ++k)
+            for (size_t t = 0; t < tracks.size(); ++t) kept[t].push_back(tracks[t][k]);
+        c = std::max(end, c + 1);
     }
     tracks.swap(kept);
 }
@@ -217,10 +228,7 @@ void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layou
             const int64_t from = layouts[k].gaps[g].first, to = layouts[k].gaps[g].second;
             int64_t unread = from + 1;
             for (; unread <= to; ++unread) {
-                bool read = false;
-                for (size_t t = 0; t < takes.size() && !read; ++t)
-                    read = merged[t] && readsThrough(layouts[t], unread - 1, unread);
-                if (!read) break;
+                if (!readFromTo(layouts, unread - 1, unread)) break;
             }
             if (unread > to) continue;
             const int64_t remaining = static_cast<int64_t>(takes[k].losses[g].missingBytes) - (to - from - 1);

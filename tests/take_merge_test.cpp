@@ -17,14 +17,15 @@ Take wholeTake(const Bytes& image, double start)
     return take;
 }
 
-// The signal lost over `count` bytes from byte `from` of the take, which are left out.
-void lose(Take& take, uint32_t from, uint32_t count)
+// `count` bytes from byte `from` of the take left out: where the signal was lost, or,
+// not `told`, where the tape was spliced.
+void lose(Take& take, uint32_t from, uint32_t count, bool told = true)
 {
     const double at = take.byteSeconds[from];
     take.bytes.erase(take.bytes.begin() + from, take.bytes.begin() + from + count);
     take.confidences.erase(take.confidences.begin() + from, take.confidences.begin() + from + count);
     take.byteSeconds.erase(take.byteSeconds.begin() + from, take.byteSeconds.begin() + from + count);
-    take.losses.push_back({from, count, at, count * byteSeconds});
+    if (told) take.losses.push_back({from, count, at, count * byteSeconds});
 }
 
 // Byte `at` of the take read as another value, `confidence` sure of it.
@@ -99,6 +100,14 @@ TEST(TakeMerge, DamageEveryTakeSharesIsNamedAtItsPlaceInTheFirst)
     EXPECT_EQ(merged.losses[0].bytesBefore, 108u);
     EXPECT_EQ(merged.losses[0].missingBytes, 7u);
     EXPECT_EQ(merged.losses[0].seconds, first.losses[0].seconds);
+
+    // A take spliced over the place reads none of it, though it says nothing.
+    Take spliced = wholeTake(image, 9.0);
+    lose(spliced, 90, 50, false);
+    const MergedTape three = mergeTakes({first, second, spliced});
+    ASSERT_EQ(three.losses.size(), 1u);
+    EXPECT_EQ(three.losses[0].bytesBefore, 108u);
+    EXPECT_EQ(three.losses[0].missingBytes, 7u);
 }
 
 TEST(TakeMerge, AnotherTapeIsLeftOutAndOneTakeIsItself)
