@@ -141,7 +141,8 @@ Layout layoutOf(const Take& take, const Track& track)
         layout.gaps.push_back({b > 0 ? columnOf[b - 1] : -1,
                                b < columnOf.size() ? columnOf[b] : static_cast<int64_t>(track.size())});
     }
-    for (size_t i = 0; i + 1 < columnOf.size(); ++i) layout.readOnTo[columnOf[i]] = lostBefore[i + 1] ? absent : columnOf[i + 1];
+    for (size_t i = 0; i + 1 < columnOf.size(); ++i)
+        layout.readOnTo[columnOf[i]] = lostBefore[i + 1] ? absent : columnOf[i + 1];
     return layout;
 }
 
@@ -200,13 +201,16 @@ std::vector<double> referenceSeconds(const Take& reference, const Track& track)
 {
     const size_t columns = track.size();
     std::vector<int32_t> next(columns, absent);
-    for (size_t c = columns; c-- > 0;) next[c] = track[c] != absent ? track[c] : c + 1 < columns ? next[c + 1] : absent;
+    for (size_t c = columns; c-- > 0;)
+        next[c] = track[c] != absent ? track[c] : c + 1 < columns ? next[c + 1] : absent;
     std::vector<double> seconds(columns, 0.0);
     int32_t last = absent;
     for (size_t c = 0; c < columns; ++c) {
         if (track[c] != absent) last = track[c];
-        if (next[c] != absent) seconds[c] = reference.byteSeconds[next[c]];
-        else if (last != absent) seconds[c] = reference.byteSeconds[last];
+        if (next[c] != absent)
+            seconds[c] = reference.byteSeconds[next[c]];
+        else if (last != absent)
+            seconds[c] = reference.byteSeconds[last];
         if (track[c] != absent) continue;
         for (const SignalLoss& loss : reference.losses)
             if (loss.bytesBefore == static_cast<uint32_t>(last + 1)) seconds[c] = loss.seconds;
@@ -227,9 +231,7 @@ void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layou
         for (size_t g = 0; g < layouts[k].gaps.size(); ++g) {
             const int64_t from = layouts[k].gaps[g].first, to = layouts[k].gaps[g].second;
             int64_t unread = from + 1;
-            for (; unread <= to; ++unread) {
-                if (!readFromTo(layouts, unread - 1, unread)) break;
-            }
+            while (unread <= to && readFromTo(layouts, unread - 1, unread)) ++unread;
             if (unread > to) continue;
             const int64_t remaining = static_cast<int64_t>(takes[k].losses[g].missingBytes) - (to - from - 1);
             if (remaining <= 0) {
@@ -308,7 +310,7 @@ MergedTape mergeTakes(const std::vector<Take>& given)
             for (const auto& gap : layout.gaps)
                 for (int64_t c = gap.first + 1; c <= gap.second; ++c) a.lostBefore[c] = true;
         AlignedBytes b = {takes[t].bytes.data(), takes[t].confidences.data(), takes[t].bytes.size(),
-                      std::vector<bool>(takes[t].bytes.size() + 1, false)};
+                          std::vector<bool>(takes[t].bytes.size() + 1, false)};
         for (const SignalLoss& loss : takes[t].losses) b.lostBefore[loss.bytesBefore] = true;
         a.lostBefore.front() = a.lostBefore.back() = b.lostBefore.front() = b.lostBefore.back() = true;
         const AlignmentSteps steps = alignBytes(a, b);
