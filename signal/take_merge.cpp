@@ -11,6 +11,9 @@ const int32_t absent = -1;
 // A take finds its frames again within a few bytes after a loss; the bytes it reads
 // meanwhile weigh less than those of a take that read on.
 const size_t settleBytes = 4;
+// A loss's count of missing bytes comes from its length at the speed measured before
+// it, and may be off by this many.
+const int64_t lossCountSlack = 2;
 // The confidence of a byte that confident takes read apart: below suspectConfidence.
 const float disputedConfidence = suspectConfidence / 2;
 
@@ -219,8 +222,9 @@ std::vector<double> referenceSeconds(const Take& reference, const Track& track)
 }
 
 // The losses no take reads through: for each loss of a take, the first place inside
-// it where no take read on, with the bytes its length leaves after what other takes
-// filled in. Where they filled in all of it, the bytes on either side are suspect.
+// it where no take read on, with the bytes its count leaves after what other takes
+// filled in; where they filled in all of it, the bytes on either side are suspect. A
+// loss that takes read on through but filled far short of its count stays a loss.
 void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layouts, const std::vector<bool>& merged,
                 size_t reference, const std::vector<double>& seconds, std::vector<uint8_t>& doubts,
                 MergedTape& result)
@@ -232,8 +236,13 @@ void findLosses(const std::vector<Take>& takes, const std::vector<Layout>& layou
             const int64_t from = layouts[k].gaps[g].first, to = layouts[k].gaps[g].second;
             int64_t unread = from + 1;
             while (unread <= to && readFromTo(layouts, unread - 1, unread)) ++unread;
-            if (unread > to) continue;
             const int64_t remaining = static_cast<int64_t>(takes[k].losses[g].missingBytes) - (to - from - 1);
+            if (unread > to) {
+                if (remaining <= lossCountSlack) continue;
+                // Read on throughout, yet by far fewer bytes than were lost: in a run of
+                // equal bytes the alignment cannot tell where the others belong.
+                unread = from + 1;
+            }
             if (remaining <= 0) {
                 for (int64_t c = std::max<int64_t>(unread - 1, 0); c <= std::min(unread, columns - 1); ++c)
                     doubts[c] = lostEverywhere;
