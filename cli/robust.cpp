@@ -202,10 +202,12 @@ void mergeRobustly(const std::vector<std::string>& names, int channel, bool quie
     if (!writeRobustImage(taken[0], image, robust, quiet, suspectBytes, missingBytes)) return;
     if (merged.endsInsideData >= 0) tellCutEnd(taken[merged.endsInsideData], decodings[merged.endsInsideData]);
 
+    // A take of another tape gave nothing and is named in its own line only.
     std::string sources, given;
     for (size_t t = 0; t < takes.size(); ++t) {
-        sources += std::string(t ? " + " : "") + taken[t];
-        given += std::string(t ? ", " : "") + taken[t] + " " + std::to_string(merged.given[t]);
+        if (merged.anotherTape[t]) continue;
+        sources += std::string(sources.empty() ? "" : " + ") + taken[t];
+        given += std::string(given.empty() ? "" : ", ") + taken[t] + " " + std::to_string(merged.given[t]);
     }
     std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing; bytes given: %s)\n", sources.c_str(),
                 image.c_str(), robust.bytes.size(), suspectBytes, missingBytes, given.c_str());

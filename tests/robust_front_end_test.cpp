@@ -273,8 +273,8 @@ TEST_F(RobustFrontEnd, TakesMergeIntoTheTapeAndDamageTheyShareIsNamed)
     r = run("--robust --merge a.wav e.wav c.wav");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hibarion: e.wav: another tape than a.wav: not merged\n");
-    EXPECT_EQ(r.out.rfind("a.wav + e.wav + c.wav -> a.P6 (400 bytes, 0 suspect, 0 missing; bytes given: ", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find(", e.wav 0, "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.rfind("a.wav + c.wav -> a.P6 (400 bytes, 0 suspect, 0 missing; bytes given: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("e.wav"), std::string::npos) << r.out;
     EXPECT_EQ(readFileBytes(folder + "a.P6"), image);
     EXPECT_EQ(run("--merge a.wav c.wav").err.rfind("hibarion: --merge needs --robust\n", 0), 0u);
 }
