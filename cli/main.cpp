@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "cli/messages.h"
 #include "cli/options.h"
@@ -128,14 +129,21 @@ int main(int argc, char** argv)
     outputGuard = &outputs;
 
     int shownBeforeDrop = hostMessagesShown;
+    std::vector<std::string> names;
     for (int k = commandLine.firstName; k < argc; ++k) {
         // The window's drop buffer holds DroppedNameSize bytes with the terminating
         // zero, so a longer name arrives cut; the same happens here.
-        std::string name(argv[k]);
-        if (name.size() >= DroppedNameSize) name.resize(DroppedNameSize - 1);
-        startProgress(name.c_str(), secondsNow());
-        convert(name.c_str());
-        eraseProgress();
+        names.push_back(argv[k]);
+        if (names.back().size() >= DroppedNameSize) names.back().resize(DroppedNameSize - 1);
+    }
+    if (commandLine.merge) {
+        mergeRobustly(names, commandLine.channel, commandLine.quiet);
+    } else {
+        for (const std::string& name : names) {
+            startProgress(name.c_str(), secondsNow());
+            convert(name.c_str());
+            eraseProgress();
+        }
     }
     bool anyMessage = hostMessagesShown != shownBeforeDrop;
 

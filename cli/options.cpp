@@ -156,6 +156,11 @@ const Option options[] = {
      "with --robust: one line for a file's repaired,\n"
      "suspect and missing bytes, not one for each",
      [](const char*) { commandLine.quiet = true; return fine; }},
+    {"merge", 0, nullptr,
+     "with --robust: every FILE is a take of the same\n"
+     "tape; each byte comes from the takes most sure of\n"
+     "it, into one image named after the first take",
+     [](const char*) { commandLine.merge = true; return fine; }},
 };
 const int optionCount = sizeof options / sizeof options[0];
 
@@ -217,6 +222,10 @@ bool parseCommandLine(int argc, char** argv)
     }
     if (commandLine.channel != 0 && !commandLine.robust) {
         std::fputs("hibarion: --channel needs --robust\n", stderr);
+        return false;
+    }
+    if (commandLine.merge && !commandLine.robust) {
+        std::fputs("hibarion: --merge needs --robust\n", stderr);
         return false;
     }
     commandLine.firstName = optind;

@@ -21,6 +21,7 @@ struct CommandLine {
     bool robust = false;  // --robust, or its former name --resample
     int channel = 0;      // --channel: 1 ...; 0 lets --robust choose
     bool quiet = false;   // --quiet: --robust sums up its doubts in one line
+    bool merge = false;   // --merge: with --robust, the names are takes of one tape
     std::string settingsFile;  // --settings; empty: found as the usage text says
     bool noClobber = false;    // --no-clobber: an existing output is never replaced
     RunSettings settings;

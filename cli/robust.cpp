@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "cli/image_file.h"
 #include "cli/platform.h"
@@ -13,6 +15,7 @@
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "signal/suspect_stretches.h"
+#include "signal/take_merge.h"
 
 namespace {
 
@@ -52,24 +55,86 @@ std::string lossLine(const SignalLoss& loss)
 
 // The suspect bytes and the losses, each counted and, unless `quiet`, told in the order
 // of the recording: the suspect ranges a line for each damaged stretch.
-void tellDoubts(const char* name, const RecordingDecoding& decoding, bool quiet,
-                unsigned long long& suspect, unsigned long long& missing)
+void tellDoubts(const char* name, const std::vector<SuspectRange>& suspects, const std::vector<SignalLoss>& losses,
+                const std::vector<double>& byteSeconds, bool quiet, unsigned long long& suspect,
+                unsigned long long& missing)
 {
-    const std::vector<SuspectStretch> stretches =
-        suspectStretches(decoding.suspects, decoding.losses, decoding.byteSeconds);
+    const std::vector<SuspectStretch> stretches = suspectStretches(suspects, losses, byteSeconds);
     size_t s = 0, l = 0;
-    while (s < stretches.size() || l < decoding.losses.size()) {
-        if (l == decoding.losses.size() ||
-            (s < stretches.size() && stretches[s].seconds <= decoding.losses[l].seconds)) {
+    while (s < stretches.size() || l < losses.size()) {
+        if (l == losses.size() || (s < stretches.size() && stretches[s].seconds <= losses[l].seconds)) {
             const SuspectStretch& stretch = stretches[s++];
             if (!quiet) reportProblem(name, stretchLine(stretch));
             suspect += stretch.suspectBytes;
         } else {
-            const SignalLoss& loss = decoding.losses[l++];
+            const SignalLoss& loss = losses[l++];
             if (!quiet) reportProblem(name, lossLine(loss));
             missing += loss.missingBytes;
         }
     }
+}
+
+// What the decoding of one recording, or the merge of several, gave.
+struct RobustImage {
+    std::vector<uint8_t> bytes;
+    std::vector<double> byteSeconds;
+    std::vector<SuspectRange> suspects;
+    std::vector<SignalLoss> losses;
+    const char* startsInside;  // the recording that starts inside the data, or null
+};
+
+// Checks the image against a BASIC program's own structure, writes it to `path` and
+// tells under `name` what was repaired and doubted; the counts are those of suspect and
+// missing bytes. False when the image could not be written.
+bool writeRobustImage(const char* name, const std::string& path, RobustImage& image, bool quiet,
+                      unsigned long long& suspectBytes, unsigned long long& missingBytes)
+{
+    std::vector<StructureFinding> structure = checkProgramStructure(image.bytes);
+    addStructureSuspects(structure, image.byteSeconds, image.suspects);
+
+    std::string failure = writeImageFile(path, image.bytes);
+    if (!failure.empty()) {
+        showWriteFailure(nullptr, MessageId::CannotWrite, path.c_str(), failure);
+        return false;
+    }
+    unsigned long long repairedBytes = 0;
+    for (const StructureFinding& finding : structure) {
+        if (!finding.repaired) continue;
+        ++repairedBytes;
+        if (!quiet) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
+    }
+    if (image.startsInside)
+        reportProblem(image.startsInside, "recording starts inside the data: no leading tone before its first byte");
+    suspectBytes = missingBytes = 0;
+    tellDoubts(name, image.suspects, image.losses, image.byteSeconds, quiet, suspectBytes, missingBytes);
+    if (quiet && repairedBytes + suspectBytes + missingBytes > 0)
+        reportProblem(name, std::to_string(repairedBytes) + " repaired, " + std::to_string(suspectBytes) +
+                                " suspect, " + std::to_string(missingBytes) + " missing bytes");
+    return true;
+}
+
+// Decodes the recording `name`, telling why when it gives no bytes.
+bool decodedTake(const char* name, int channel, RecordingDecoding& decoding)
+{
+    decoding = decodeRecordingFile(name, channel, reportProgress);
+    if (!decoding.error.empty()) {
+        reportProblem(name, decoding.error);
+        return false;
+    }
+    if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
+    if (decoding.bytes.empty()) {
+        // No image is written, so that an existing one of the same name survives.
+        reportProblem(name, "no tape signal found");
+        return false;
+    }
+    return true;
+}
+
+// A file cut short has said so already.
+void tellCutEnd(const char* name, const RecordingDecoding& decoding)
+{
+    if (decoding.endsInsideData && decoding.readError.empty())
+        reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
 }
 
 }  // namespace
@@ -92,44 +157,14 @@ std::string robustImageNameFor(const char* name)
 
 void decodeRobustly(const char* name, int channel, bool quiet)
 {
-    RecordingDecoding decoding = decodeRecordingFile(name, channel, reportProgress);
-    if (!decoding.error.empty()) {
-        reportProblem(name, decoding.error);
-        return;
-    }
-    if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
-    if (decoding.bytes.empty()) {
-        // No image is written, so that an existing one of the same name survives.
-        reportProblem(name, "no tape signal found");
-        return;
-    }
-
-    // A BASIC program's own structure checks the bytes the signal gave.
-    std::vector<StructureFinding> structure = checkProgramStructure(decoding.bytes);
-    addStructureSuspects(structure, decoding.byteSeconds, decoding.suspects);
-
+    RecordingDecoding decoding;
+    if (!decodedTake(name, channel, decoding)) return;
+    RobustImage robust = {decoding.bytes, decoding.byteSeconds, decoding.suspects, decoding.losses,
+                          decoding.startsInsideData ? name : nullptr};
     std::string image = robustImageNameFor(name);
-    std::string failure = writeImageFile(image, decoding.bytes);
-    if (!failure.empty()) {
-        showWriteFailure(nullptr, MessageId::CannotWrite, image.c_str(), failure);
-        return;
-    }
-    unsigned long long repairedBytes = 0;
-    for (const StructureFinding& finding : structure) {
-        if (!finding.repaired) continue;
-        ++repairedBytes;
-        if (!quiet) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
-    }
-    if (decoding.startsInsideData)
-        reportProblem(name, "recording starts inside the data: no leading tone before its first byte");
-    unsigned long long suspectBytes = 0, missingBytes = 0;
-    tellDoubts(name, decoding, quiet, suspectBytes, missingBytes);
-    if (quiet && repairedBytes + suspectBytes + missingBytes > 0)
-        reportProblem(name, std::to_string(repairedBytes) + " repaired, " + std::to_string(suspectBytes) +
-                                " suspect, " + std::to_string(missingBytes) + " missing bytes");
-    // A file cut short has said so already.
-    if (decoding.endsInsideData && decoding.readError.empty())
-        reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
+    unsigned long long suspectBytes, missingBytes;
+    if (!writeRobustImage(name, image, robust, quiet, suspectBytes, missingBytes)) return;
+    tellCutEnd(name, decoding);
 
     std::string channelText;
     if (decoding.channels > 1)
@@ -139,5 +174,47 @@ void decodeRobustly(const char* name, int channel, bool quiet)
     std::snprintf(level, sizeof level, "%.1f dBFS", decoding.peakDecibels);
     eraseProgress();
     std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing, %speak %s)\n", name, image.c_str(),
-                decoding.bytes.size(), suspectBytes, missingBytes, channelText.c_str(), level);
+                robust.bytes.size(), suspectBytes, missingBytes, channelText.c_str(), level);
+}
+
+void mergeRobustly(const std::vector<std::string>& names, int channel, bool quiet)
+{
+    std::vector<const char*> taken;
+    std::vector<RecordingDecoding> decodings;
+    std::vector<Take> takes;
+    for (const std::string& name : names) {
+        startProgress(name.c_str(), secondsNow());
+        RecordingDecoding decoding;
+        if (!namesRobustRecording(name.c_str()))
+            reportProblem(name.c_str(), "not a recording (" + robustEndingList() + ")");
+        else if (decodedTake(name.c_str(), channel, decoding)) {
+            taken.push_back(name.c_str());
+            takes.push_back({decoding.bytes, decoding.confidences, decoding.byteSeconds, decoding.losses,
+                             decoding.startsInsideData, decoding.endsInsideData});
+            decodings.push_back(std::move(decoding));
+        }
+        eraseProgress();
+    }
+    if (takes.empty()) return;  // each has said why
+
+    MergedTape merged = mergeTakes(takes);
+    for (size_t t = 0; t < takes.size(); ++t)
+        if (merged.anotherTape[t])
+            reportProblem(taken[t], std::string("another tape than ") + taken[0] + ": not merged");
+    RobustImage robust = {merged.bytes, merged.byteSeconds, merged.suspects, merged.losses,
+                          merged.startsInsideData >= 0 ? taken[merged.startsInsideData] : nullptr};
+    std::string image = robustImageNameFor(taken[0]);
+    unsigned long long suspectBytes, missingBytes;
+    if (!writeRobustImage(taken[0], image, robust, quiet, suspectBytes, missingBytes)) return;
+    if (merged.endsInsideData >= 0) tellCutEnd(taken[merged.endsInsideData], decodings[merged.endsInsideData]);
+
+    // A take of another tape gave nothing and is named in its own line only.
+    std::string sources, given;
+    for (size_t t = 0; t < takes.size(); ++t) {
+        if (merged.anotherTape[t]) continue;
+        sources += std::string(sources.empty() ? "" : " + ") + taken[t];
+        given += std::string(given.empty() ? "" : ", ") + taken[t] + " " + std::to_string(merged.given[t]);
+    }
+    std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing; bytes given: %s)\n", sources.c_str(),
+                image.c_str(), robust.bytes.size(), suspectBytes, missingBytes, given.c_str());
 }

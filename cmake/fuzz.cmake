@@ -101,6 +101,8 @@ hibarion_fuzz_target(fuzz_robust_decoder "-max_len=65536 -timeout=20")
 target_link_libraries(fuzz_robust_decoder PRIVATE hibarion_fuzz_signal)
 hibarion_fuzz_target(fuzz_program_structure "-max_len=4100 -timeout=20")
 target_link_libraries(fuzz_program_structure PRIVATE hibarion_fuzz_signal)
+hibarion_fuzz_target(fuzz_take_merge "-max_len=4096 -timeout=20")
+target_link_libraries(fuzz_take_merge PRIVATE hibarion_fuzz_signal)
 
 # The web page's converter between UTF-8 and code page 932, against glibc's own.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -213,4 +213,70 @@ TEST_F(RobustFrontEnd, ALongLossNamesTheBytesMissingAndCountsThem)
     EXPECT_EQ(quiet.out, r.out);
 }
 
+// A take of `image` at `rate`: started `late` seconds into the leader, with 150 ms of
+// silence from inside body byte `hole` (none when negative) and hiss `snr` dB below the
+// tones (none when 0).
+std::vector<float> takeOf(const Bytes& image, int rate, double late, int hole, double snr, unsigned seed)
+{
+    std::vector<float> tape = tapeSignal(image, rate);
+    if (hole >= 0) {
+        const double from = 5000.0 / 11025 + (4800 + 16 * 12 + 635 + 12 * hole + 5) / 1200.0;
+        std::fill_n(tape.begin() + static_cast<long>(from * rate), rate * 15 / 100, 0.0f);
+    }
+    if (snr > 0) {
+        // The tones' mean power is that of a sine at the low tone's peak, 120/128.
+        std::normal_distribution<float> hiss(0.0f, static_cast<float>(120.0 / 128 / std::sqrt(2 * std::pow(10, snr / 10))));
+        std::mt19937 random(seed);
+        for (float& x : tape) x += hiss(random);
+    }
+    tape.erase(tape.begin() + rate * 3 / 10, tape.begin() + rate * 3 / 10 + static_cast<long>(late * rate));
+    return tape;
+}
+
+TEST_F(RobustFrontEnd, TakesMergeIntoTheTapeAndDamageTheyShareIsNamed)
+{
+    const Bytes image = randomImage(400, 15);
+    writeSoundFile(folder + "a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, takeOf(image, 44100, 0, 100, 0, 1));
+    writeSoundFile(folder + "b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, takeOf(image, 48000, 1.5, 250, 0, 2));
+    writeSoundFile(folder + "c.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, takeOf(image, 22050, 2.5, -1, 12, 3));
+    writeSoundFile(folder + "d.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, takeOf(image, 44100, 1, 100, 0, 4));
+    writeSoundFile(folder + "e.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, tapeSignal(randomImage(400, 16), 44100));
+
+    // Each take lost other bytes: together they hold them all.
+    RunResult r = run("--robust --merge a.wav b.flac c.wav");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readFileBytes(folder + "a.P6"), image);
+    unsigned long a = 0, b = 0, c = 0;
+    ASSERT_EQ(std::sscanf(r.out.c_str(), "a.wav + b.flac + c.wav -> a.P6 (400 bytes, 0 suspect, 0 missing; bytes given: "
+                                         "a.wav %lu, b.flac %lu, c.wav %lu)\n", &a, &b, &c), 3) << r.out;
+    EXPECT_EQ(a + b + c, 400u);
+    EXPECT_GT(b + c, 15u) << "the bytes a.wav lost";
+
+    // Two takes that lost the same bytes: the loss is named where the first lost them.
+    r = run("--robust --merge a.wav d.wav");
+    EXPECT_EQ(r.status, 1);
+    const Bytes merged = readFileBytes(folder + "a.P6");
+    EXPECT_LT(merged.size(), image.size());
+    const double holeAt = 5000.0 / 11025 + (4800 + 16 * 12 + 635 + 12 * 100 + 5) / 1200.0;
+    unsigned minutes = 9, missing = 0, after = 0;
+    double seconds = 0, duration = 0;
+    const size_t loss = r.err.find("hibarion: a.wav: signal lost for ");
+    ASSERT_NE(loss, std::string::npos) << r.err;
+    ASSERT_EQ(std::sscanf(r.err.c_str() + loss, "hibarion: a.wav: signal lost for %lf s at %u:%lf, about %u bytes missing after byte %u",
+                          &duration, &minutes, &seconds, &missing, &after), 5) << r.err;
+    EXPECT_NEAR(minutes * 60 + seconds, holeAt, 0.02);
+    EXPECT_NEAR(after, 116, 1);
+    EXPECT_EQ(merged.size() + missing, image.size());
+
+    // A take of another tape is left out and said so; the others still merge.
+    r = run("--robust --merge a.wav e.wav c.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hibarion: e.wav: another tape than a.wav: not merged\n");
+    EXPECT_EQ(r.out.rfind("a.wav + c.wav -> a.P6 (400 bytes, 0 suspect, 0 missing; bytes given: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("e.wav"), std::string::npos) << r.out;
+    EXPECT_EQ(readFileBytes(folder + "a.P6"), image);
+    EXPECT_EQ(run("--merge a.wav c.wav").err.rfind("hibarion: --merge needs --robust\n", 0), 0u);
+}
+
 }  // namespace

@@ -39,7 +39,7 @@ def write(target, name, data):
 
 def clear_seeds():
     for target in ("fuzz_wave", "fuzz_tape", "fuzz_settings", "fuzz_skin", "fuzz_tokenize",
-                   "fuzz_robust_decoder", "fuzz_program_structure", "fuzz_cp932"):
+                   "fuzz_robust_decoder", "fuzz_program_structure", "fuzz_cp932", "fuzz_take_merge"):
         folder = os.path.join(CORPUS, target)
         if not os.path.isdir(folder):
             continue
@@ -255,6 +255,33 @@ def program_structure_seeds():
     write("fuzz_program_structure", "marks-and-noise.bin", [2] + [0x55, 0xAA, 0x01, 0x00] * 16)
 
 
+def take_merge_seeds():
+    """Seeds of fuzz_take_merge: byte 0 holds the takes less one (low two bits) and, in
+    bit 2, whether the first piece is the tape that the later pieces edit into takes;
+    pieces end at 0xFF 0xFE."""
+    tape = [(k * 37 + 11) % 251 for k in range(300)]
+    cut = [0xFF, 0xFE]
+    keep, lose, misread, stray = 0, 1, 2, 3
+    apart = [
+        [keep, 99, lose, 14, misread, 0x55, keep, 200],
+        [keep, 199, keep, 40, lose, 11, stray, 0x12],
+        [keep, 20, misread, 0x21, misread, 0x22, keep, 255],
+    ]
+    data = [4 | 2] + tape
+    for edits in apart:
+        data += cut + edits
+    write("fuzz_take_merge", "three-takes-apart.bin", data)
+    data = [4 | 1] + tape + cut + [keep, 99, lose, 14] + cut + [keep, 104, lose, 14]
+    write("fuzz_take_merge", "two-takes-overlapping.bin", data)
+    own = []
+    for k, value in enumerate(tape[:120]):
+        own += [value, 0x80 | 100 if k == 60 else (20 if k % 17 == 0 else 120)]
+    other = []
+    for value in reversed(tape[:90]):
+        other += [value, 127]
+    write("fuzz_take_merge", "another-tape.bin", [1] + own + cut + other)
+
+
 def settings_seeds(default_file):
     write("fuzz_settings", "default.ini", default_file)
     lines = default_file.split(b"\r\n")[:22]
@@ -411,6 +438,7 @@ def main():
     settings_seeds(settings)
     tokenize_seeds(listing)
     program_structure_seeds()
+    take_merge_seeds()
     cp932_seeds()
     with tempfile.TemporaryDirectory() as scratch:
         picture = os.path.join(scratch, "Hibarion.bmp")
