@@ -164,6 +164,7 @@ struct DecoderState {
     double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
     int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
     bool foundInData;    // the lock was found again inside the data: its first byte is suspect
+    size_t lockFirstByte;  // the first byte of the present lock
     bool everLocked;
     bool startsInside, endsInside;
 
@@ -298,6 +299,16 @@ void markSuspect(DecoderState& d, uint32_t index, double seconds, const std::str
 void addSuspect(DecoderState& d, double t0, const char* reason)
 {
     markSuspect(d, static_cast<uint32_t>(d.bytes.size() - 1), secondsAt(d, t0), reason);
+}
+
+// The last byte came from a lock that held for its frame alone.
+void doubtLoneFrame(DecoderState& d)
+{
+    const uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
+    if (d.confidences[index] < suspectConfidence) return;
+    d.confidences[index] = std::min(d.confidences[index], placedConfidence);
+    if (!d.opening.empty() && d.opening.back().index == index) d.opening.pop_back();
+    markSuspect(d, index, d.byteSeconds[index], "framing");
 }
 
 // The opening's bytes were judged by a model that had heard little of the recording:
@@ -585,6 +596,7 @@ void lockAt(DecoderState& d, double t0, double cell)
     d.foundInData = d.everLocked && !afterTone && !d.lossPending;
     d.everLocked = true;
     if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
+    d.lockFirstByte = d.bytes.size();
     d.locked = true;
     d.start = t0;
     d.cell = cell;
@@ -653,6 +665,9 @@ void trackFrame(DecoderState& d)
     if (!byte) {
         d.locked = false;
         d.lockLostAt = expected;
+        // A lock that held for one frame alone: hiss in a leader or a gap can sound as
+        // a start cell with high cells after it, a byte 0xFF that no block holds.
+        if (d.bytes.size() == d.lockFirstByte + 1) doubtLoneFrame(d);
         // Lost signal: the frames under it are counted once they are found again.
         if (!heard && !d.bytes.empty()) {
             d.lossPending = true;
@@ -925,6 +940,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
     d.foundInData = false;
+    d.lockFirstByte = 0;
     d.runLength = 0;
     d.everLocked = d.startsInside = d.endsInside = false;
     d.lossPending = false;

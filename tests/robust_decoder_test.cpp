@@ -207,6 +207,29 @@ TEST_F(RobustDecoderTest, AHighStartCellIsAFramingSuspectAndItsByteKept)
     EXPECT_EQ(d.suspects[0].reason, "framing");
 }
 
+TEST_F(RobustDecoderTest, ALoneFrameInTheLeaderIsAFramingSuspect)
+{
+    const int rate = 44100;
+    const Bytes image = randomImage(100, 6);
+    Floats samples = synthesizeTapeFloats(image, rate);
+    // A cell in the middle of the leader sounds low, as hiss can make it: with the high
+    // cells after it, a frame of 0xFF that no block holds.
+    const double from = startOfByte(0, rate) - 2400.0 / 1200;
+    for (size_t k = static_cast<size_t>(std::ceil(from * rate)); k < (from + 1.0 / 1200) * rate; ++k) {
+        double t = k / static_cast<double>(rate) - from;
+        samples[k] = static_cast<float>(std::sin(2 * pi * 1200 * t) * 120 / 128);
+    }
+
+    Decoded d = decode(samples, rate);
+    ASSERT_EQ(d.bytes.size(), image.size() + 1);
+    EXPECT_EQ(d.bytes[0], 0xFF);
+    EXPECT_EQ(Bytes(d.bytes.begin() + 1, d.bytes.end()), image);
+    ASSERT_EQ(d.suspects.size(), 1u);
+    EXPECT_EQ(d.suspects[0].firstByte, 0u);
+    EXPECT_EQ(d.suspects[0].lastByte, 0u);
+    EXPECT_EQ(d.suspects[0].reason, "framing");
+}
+
 // The suspect ranges hold exactly the bytes whose confidence lies below the line.
 void expectSuspectsBelowTheLine(const RobustDecoder& decoder, const std::string& what)
 {
