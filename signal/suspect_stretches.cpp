@@ -5,9 +5,12 @@
 namespace {
 
 // Ranges this close belong to one damaged stretch: a user records again or checks a
-// stretch as a whole, and a line for each range of a noisy second helps no one.
+// stretch as a whole, and a line for each range of a noisy second helps no one. Damage
+// that comes back every second or two (a crease, a wobbling pinch roller) is one
+// stretch too, told a minute at a time, so that a long tape stays a page of lines.
 const uint32_t joinBytes = 8;
-const double joinSeconds = 1.0;
+const double joinSeconds = 2.0;
+const double longestStretchSeconds = 60.0;
 
 double startOf(const std::vector<double>& byteSeconds, uint32_t byte, double otherwise)
 {
@@ -33,7 +36,8 @@ std::vector<SuspectStretch> suspectStretches(const std::vector<SuspectRange>& ra
             SuspectStretch& last = stretches.back();
             double ended = startOf(byteSeconds, last.lastByte, last.seconds);
             double starts = startOf(byteSeconds, range.firstByte, range.seconds);
-            bool near = range.firstByte - last.lastByte <= joinBytes || starts - ended <= joinSeconds;
+            bool near = range.firstByte - last.lastByte <= joinBytes ||
+                        (starts - ended <= joinSeconds && starts - last.seconds < longestStretchSeconds);
             if (range.firstByte > last.lastByte && near && !lossBetween(losses, last.lastByte, range.firstByte)) {
                 last.lastByte = range.lastByte;
                 last.suspectBytes += range.lastByte - range.firstByte + 1ull;
