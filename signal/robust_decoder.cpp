@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "signal/byte_confidence.h"
+#include "signal/cell_templates.h"
 #include "signal/decimator.h"
 #include "signal/tone_detector.h"
 
@@ -112,24 +113,6 @@ struct OpeningFrame {
     double scale;    // the tones' level ratio, or the templates' tilt, then
 };
 
-// Each tone's mean level in the cells of either tone; zero until measured.
-struct Templates {
-    double highInHigh, lowInHigh, highInLow, lowInLow;
-};
-
-// The templates of all cells, and of the cells after a low and after a high one: a low
-// cell rings on into the next where the channel smears the tones.
-struct Channel {
-    Templates any;
-    Templates after[2];
-};
-
-// The contrast of cells told by the templates: a high * (level of the high tone) -
-// b * (level of the low tone) + offset, +1 at a typical high cell, -1 at a typical low one.
-struct Discriminant {
-    double a, b, offset;
-};
-
 struct DecoderState {
     double sampleRate;
     Decimator decimator;
@@ -205,13 +188,6 @@ void levelsBetween(const DecoderState& d, double t, double& high, double& low)
     ToneLevels a = levelsAt(d, n), b = levelsAt(d, n + 1);
     high = a.high + (b.high - a.high) * f;
     low = a.low + (b.low - a.low) * f;
-}
-
-// The contrast a discriminant gives a cell, on the scale of the ratio's.
-double told(const Discriminant& q, double high, double low)
-{
-    double c = q.a * high - q.b * low + q.offset;
-    return c > 1.0 ? 1.0 : c < -1.0 ? -1.0 : c;
 }
 
 // +1 for a pure high cell ending at t, -1 for a pure low one, near 0 for neither.
@@ -343,35 +319,6 @@ void setEnergyLevel(DecoderState& d, double level)
     d.floor = tiny + floorShare * level;
 }
 
-// A cell's levels move its tone's template.
-void followTemplate(double& high, double& low, double cellHigh, double cellLow)
-{
-    if (high > 0 || low > 0) {
-        high = high + levelFollow * (cellHigh - high);
-        low = low + levelFollow * (cellLow - low);
-    } else {
-        high = cellHigh;
-        low = cellLow;
-    }
-}
-
-// Each cell told by how near its two levels lie to either template, each tone weighed
-// by how far its templates stand apart (the noise is the same in both tones'
-// correlations), not at all where it sounds no louder in its own cells (a low cell
-// rings on into the next); whether the templates tell the cells apart at all.
-bool discriminantOf(const Templates& m, Discriminant& q)
-{
-    double highApart = m.highInHigh - m.highInLow, lowApart = m.lowInLow - m.lowInHigh;
-    double highWeight = highApart > 0 ? highApart : 0.0, lowWeight = lowApart > 0 ? lowApart : 0.0;
-    double apart = highWeight * highApart + lowWeight * lowApart;
-    if (!(apart > 0)) return false;
-    double scale = 2.0 / apart;
-    q.a = highWeight * scale;
-    q.b = lowWeight * scale;
-    q.offset = (lowWeight * (m.lowInLow + m.lowInHigh) - highWeight * (m.highInHigh + m.highInLow)) * scale / 2;
-    return true;
-}
-
 // Whether the high tone lies so far below the low one that the ratio, which no
 // recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
 // tells little beside the noise, and the templates tell the cells. Where those of the
@@ -396,22 +343,6 @@ double contrastAfter(const DecoderState& d, double t, bool previousHigh)
     return told(d.after[previousHigh ? 1 : 0], high, low);
 }
 
-// A cell's levels move the templates of its tone, and those after its previous cell
-// where that one's tone is known.
-void followCell(Channel& m, double h, double l, bool high, bool previousKnown, bool previousHigh)
-{
-    if (high)
-        followTemplate(m.any.highInHigh, m.any.lowInHigh, h, l);
-    else
-        followTemplate(m.any.highInLow, m.any.lowInLow, h, l);
-    if (!previousKnown) return;
-    Templates& after = m.after[previousHigh ? 1 : 0];
-    if (high)
-        followTemplate(after.highInHigh, after.lowInHigh, h, l);
-    else
-        followTemplate(after.highInLow, after.lowInLow, h, l);
-}
-
 // The templates follow the frame at t0: its start cell is low after a high one, its stop
 // cells high, its data cells as they were told where that was clear.
 void updateTemplates(DecoderState& d, double t0, double cell)
@@ -434,7 +365,7 @@ void updateTemplates(DecoderState& d, double t0, double cell)
         }
         double h, l;
         levelsBetween(d, t, h, l);
-        followCell(d.channel, h, l, high, previousKnown, previousHigh);
+        followCell(d.channel, levelFollow, h, l, high, previousKnown, previousHigh);
         previousKnown = true;
         previousHigh = high;
     }
