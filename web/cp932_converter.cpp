@@ -61,6 +61,8 @@ int writeUtf8(unsigned point, unsigned char* out)
     return 3;
 }
 
+const unsigned languageTags = 0xE0000;
+
 bool isLeadByte(unsigned char byte)
 {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -76,8 +78,14 @@ int convertOne(Cp932Direction direction, const unsigned char* in, size_t left, u
         int length = readUtf8(in, left, point);
         if (length <= 0) return length < 0 ? EINVAL : EILSEQ;
         partner = lookUp(unicodeToCp932, point);
-        if (partner < 0) return EILSEQ;
         taken = static_cast<size_t>(length);
+        // Language tags (U+E0000 ... U+E007F) carry no character: iconv, and so the
+        // command line, passes over them, and the page must give the same bytes.
+        if (partner < 0 && point >> 7 == languageTags >> 7) {
+            written = 0;
+            return 0;
+        }
+        if (partner < 0) return EILSEQ;
         written = partner > 0xFF ? 2 : 1;
         out[0] = static_cast<unsigned char>(partner > 0xFF ? partner >> 8 : partner);
         out[written - 1] = static_cast<unsigned char>(partner);

@@ -425,6 +425,8 @@ def cp932_seeds():
     write("fuzz_cp932", "cp932-kana", b"\xfe" + '10 PRINT "ﾃｽﾄ" かな ― \uf8f0'.encode("cp932") + b"\xed\x40")
     write("fuzz_cp932", "utf8-cut", b"\x09" + "かか".encode()[:5])
     write("fuzz_cp932", "cp932-cut", b"\x0a\x82")
+    # A language tag between letters: iconv passes over it.
+    write("fuzz_cp932", "utf8-language-tag", b"\x09A" + "\U000e0065".encode() + b"B")
 
 
 def main():
