@@ -14,7 +14,7 @@
 #include "core/platform.h"
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
-#include "signal/suspect_stretches.h"
+#include "signal/damaged_stretches.h"
 #include "signal/take_merge.h"
 
 namespace {
@@ -39,9 +39,7 @@ std::string stretchLine(const SuspectStretch& stretch)
     std::string bytes = stretch.ranges > 1 ? std::to_string(stretch.suspectBytes) + " of bytes " + range
                         : stretch.firstByte == stretch.lastByte ? "byte " + std::to_string(stretch.firstByte)
                                                                 : "bytes " + range;
-    std::string reasons;
-    for (const std::string& reason : stretch.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
-    return "suspect " + bytes + " at " + recordingTime(stretch.seconds) + " (" + reasons + ")";
+    return "suspect " + bytes + " at " + recordingTime(stretch.seconds) + " (" + reasonList(stretch) + ")";
 }
 
 std::string lossLine(const SignalLoss& loss)

@@ -15,7 +15,7 @@
 #include "signal/program_structure.h"
 #include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
-#include "signal/suspect_stretches.h"
+#include "signal/damaged_stretches.h"
 #include "signal/tape_band.h"
 #include "tokenizer/tokenizer.h"
 
@@ -156,8 +156,7 @@ EMSCRIPTEN_KEEPALIVE const char* stretch(PageDecoder* d, size_t k, double* numbe
     numbers[2] = static_cast<double>(s.suspectBytes);
     numbers[3] = static_cast<double>(s.ranges);
     numbers[4] = s.seconds;
-    reasons.clear();
-    for (const std::string& reason : s.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
+    reasons = reasonList(s);
     return reasons.c_str();
 }
 // The bytes the structure repaired, one after another; -1 past the last.

@@ -1,4 +1,4 @@
-#include "signal/suspect_stretches.h"
+#include "signal/damaged_stretches.h"
 
 #include <algorithm>
 
@@ -51,4 +51,11 @@ std::vector<SuspectStretch> suspectStretches(const std::vector<SuspectRange>& ra
                                            1, range.seconds, {range.reason}});
     }
     return stretches;
+}
+
+std::string reasonList(const SuspectStretch& stretch)
+{
+    std::string reasons;
+    for (const std::string& reason : stretch.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
+    return reasons;
 }

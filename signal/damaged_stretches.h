@@ -19,9 +19,12 @@ struct SuspectStretch {
 };
 
 // Gathers `ranges` (in the order of their bytes) into stretches: a range joins the one
-// before when it starts within a few bytes or a second of where that ended, unless
-// bytes are missing between them (`losses`), which are told apart. `byteSeconds` holds
-// where each byte of the image starts in the recording.
+// before when it starts within a few bytes or two seconds of where that ended (a minute
+// at most to a stretch), unless bytes are missing between them (`losses`), which are told
+// apart. `byteSeconds` holds where each byte of the image starts in the recording.
 std::vector<SuspectStretch> suspectStretches(const std::vector<SuspectRange>& ranges,
                                              const std::vector<SignalLoss>& losses,
                                              const std::vector<double>& byteSeconds);
+
+// The stretch's reasons as a report tells them: ", " between.
+std::string reasonList(const SuspectStretch& stretch);

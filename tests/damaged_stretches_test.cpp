@@ -1,7 +1,7 @@
 // The suspect ranges of a long recording told a stretch at a time.
 #include <gtest/gtest.h>
 
-#include "signal/suspect_stretches.h"
+#include "signal/damaged_stretches.h"
 
 namespace {
 
