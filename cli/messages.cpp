@@ -54,16 +54,9 @@ std::string catalogueFolder()
     return folder + "../share/locale";
 }
 
-// A translated pattern with the number in place of its "%d" and the detail in place of
-// its "%s": replaced by hand, so that no catalogue can steer a formatting function.
 std::string filled(const char* pattern, int number, const char* detail)
 {
-    std::string text(pattern);
-    std::string::size_type at = text.find("%d");
-    if (at != std::string::npos) text.replace(at, 2, std::to_string(number));
-    at = text.find("%s", at == std::string::npos ? 0 : at);
-    if (at != std::string::npos) text.replace(at, 2, detail ? utf8From932(detail) : "");
-    return text;
+    return filledText(pattern, {std::to_string(number), detail ? utf8From932(detail) : ""});
 }
 
 const char* loadProblemText(int problem)
@@ -114,6 +107,32 @@ const char* pattern(const Message& m)
 }
 
 }  // namespace
+
+std::string filledText(const char* pattern, const std::vector<std::string>& values)
+{
+    std::string text;
+    size_t next = 0;
+    for (const char* p = pattern; *p; ++p) {
+        if (*p != '%') {
+            text += *p;
+            continue;
+        }
+        if (p[1] == '%') {
+            text += *++p;
+            continue;
+        }
+        const bool placed = p[1] >= '1' && p[1] <= '9' && p[2] == '$';
+        const char* kind = placed ? p + 3 : p + 1;
+        if (*kind != 's' && *kind != 'd') {
+            text += '%';
+            continue;
+        }
+        const size_t place = placed ? static_cast<size_t>(p[1] - '1') : next++;
+        if (place < values.size()) text += values[place];
+        p = kind;
+    }
+    return text;
+}
 
 void openMessageCatalogue()
 {
