@@ -9,6 +9,7 @@
 #include "cli/image_file.h"
 #include "cli/platform.h"
 #include "cli/progress.h"
+#include "cli/robust_messages.h"
 #include "core/output_file.h"
 #include "core/output_folder.h"
 #include "core/platform.h"
@@ -32,25 +33,6 @@ size_t endingLength(const char* name)
     return 0;
 }
 
-// A stretch of one range names its bytes; a longer one how many of them are suspect.
-std::string stretchLine(const SuspectStretch& stretch)
-{
-    std::string range = std::to_string(stretch.firstByte) + "-" + std::to_string(stretch.lastByte);
-    std::string bytes = stretch.ranges > 1 ? std::to_string(stretch.suspectBytes) + " of bytes " + range
-                        : stretch.firstByte == stretch.lastByte ? "byte " + std::to_string(stretch.firstByte)
-                                                                : "bytes " + range;
-    return "suspect " + bytes + " at " + recordingTime(stretch.seconds) + " (" + reasonList(stretch) + ")";
-}
-
-std::string lossLine(const SignalLoss& loss)
-{
-    char duration[32];
-    std::snprintf(duration, sizeof duration, "%.2f", loss.duration);
-    return std::string("signal lost for ") + duration + " s at " + recordingTime(loss.seconds) + ", about " +
-           std::to_string(loss.missingBytes) + " bytes missing after byte " +
-           std::to_string(loss.bytesBefore - 1);
-}
-
 // The suspect bytes and the losses, each counted and, unless `quiet`, told in the order
 // of the recording: the suspect ranges a line for each damaged stretch.
 void tellDoubts(const char* name, const std::vector<SuspectRange>& suspects, const std::vector<SignalLoss>& losses,
@@ -62,11 +44,11 @@ void tellDoubts(const char* name, const std::vector<SuspectRange>& suspects, con
     while (s < stretches.size() || l < losses.size()) {
         if (l == losses.size() || (s < stretches.size() && stretches[s].seconds <= losses[l].seconds)) {
             const SuspectStretch& stretch = stretches[s++];
-            if (!quiet) reportProblem(name, stretchLine(stretch));
+            if (!quiet) reportProblem(name, stretchText(stretch));
             suspect += stretch.suspectBytes;
         } else {
             const SignalLoss& loss = losses[l++];
-            if (!quiet) reportProblem(name, lossLine(loss));
+            if (!quiet) reportProblem(name, lossText(loss));
             missing += loss.missingBytes;
         }
     }
@@ -99,15 +81,14 @@ bool writeRobustImage(const char* name, const std::string& path, RobustImage& im
     for (const StructureFinding& finding : structure) {
         if (!finding.repaired) continue;
         ++repairedBytes;
-        if (!quiet) reportProblem(name, "repaired byte " + std::to_string(finding.byte) + " (structure)");
+        if (!quiet) reportProblem(name, repairedText(finding.byte));
     }
     if (image.startsInside)
-        reportProblem(image.startsInside, "recording starts inside the data: no leading tone before its first byte");
+        reportProblem(image.startsInside, startsInsideText());
     suspectBytes = missingBytes = 0;
     tellDoubts(name, image.suspects, image.losses, image.byteSeconds, quiet, suspectBytes, missingBytes);
     if (quiet && repairedBytes + suspectBytes + missingBytes > 0)
-        reportProblem(name, std::to_string(repairedBytes) + " repaired, " + std::to_string(suspectBytes) +
-                                " suspect, " + std::to_string(missingBytes) + " missing bytes");
+        reportProblem(name, doubtCountsText(repairedBytes, suspectBytes, missingBytes));
     return true;
 }
 
@@ -122,7 +103,7 @@ bool decodedTake(const char* name, int channel, RecordingDecoding& decoding)
     if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
     if (decoding.bytes.empty()) {
         // No image is written, so that an existing one of the same name survives.
-        reportProblem(name, "no tape signal found");
+        reportProblem(name, noSignalText());
         return false;
     }
     return true;
@@ -132,7 +113,7 @@ bool decodedTake(const char* name, int channel, RecordingDecoding& decoding)
 void tellCutEnd(const char* name, const RecordingDecoding& decoding)
 {
     if (decoding.endsInsideData && decoding.readError.empty())
-        reportProblem(name, "recording ends inside a byte at " + recordingTime(decoding.seconds));
+        reportProblem(name, endsInsideText(decoding.seconds));
 }
 
 }  // namespace
@@ -164,15 +145,10 @@ void decodeRobustly(const char* name, int channel, bool quiet)
     if (!writeRobustImage(name, image, robust, quiet, suspectBytes, missingBytes)) return;
     tellCutEnd(name, decoding);
 
-    std::string channelText;
-    if (decoding.channels > 1)
-        channelText = "channel " + std::to_string(decoding.channel) + " of " +
-                      std::to_string(decoding.channels) + ", ";
-    char level[32];
-    std::snprintf(level, sizeof level, "%.1f dBFS", decoding.peakDecibels);
+    std::string summary = decodedSummary(robust.bytes.size(), suspectBytes, missingBytes, decoding.channel,
+                                         decoding.channels, decoding.peakDecibels);
     eraseProgress();
-    std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing, %speak %s)\n", name, image.c_str(),
-                robust.bytes.size(), suspectBytes, missingBytes, channelText.c_str(), level);
+    std::printf("%s -> %s (%s)\n", name, image.c_str(), summary.c_str());
 }
 
 void mergeRobustly(const std::vector<std::string>& names, int channel, bool quiet)
@@ -184,7 +160,7 @@ void mergeRobustly(const std::vector<std::string>& names, int channel, bool quie
         startProgress(name.c_str(), secondsNow());
         RecordingDecoding decoding;
         if (!namesRobustRecording(name.c_str()))
-            reportProblem(name.c_str(), "not a recording (" + robustEndingList() + ")");
+            reportProblem(name.c_str(), notRecordingText(robustEndingList()));
         else if (decodedTake(name.c_str(), channel, decoding)) {
             taken.push_back(name.c_str());
             takes.push_back({decoding.bytes, decoding.confidences, decoding.byteSeconds, decoding.losses,
@@ -198,7 +174,7 @@ void mergeRobustly(const std::vector<std::string>& names, int channel, bool quie
     MergedTape merged = mergeTakes(takes);
     for (size_t t = 0; t < takes.size(); ++t)
         if (merged.anotherTape[t])
-            reportProblem(taken[t], std::string("another tape than ") + taken[0] + ": not merged");
+            reportProblem(taken[t], anotherTapeText(taken[0]));
     RobustImage robust = {merged.bytes, merged.byteSeconds, merged.suspects, merged.losses,
                           merged.startsInsideData >= 0 ? taken[merged.startsInsideData] : nullptr};
     std::string image = robustImageNameFor(taken[0]);
@@ -213,6 +189,6 @@ void mergeRobustly(const std::vector<std::string>& names, int channel, bool quie
         sources += std::string(sources.empty() ? "" : " + ") + taken[t];
         given += std::string(given.empty() ? "" : ", ") + taken[t] + " " + std::to_string(merged.given[t]);
     }
-    std::printf("%s -> %s (%zu bytes, %llu suspect, %llu missing; bytes given: %s)\n", sources.c_str(),
-                image.c_str(), robust.bytes.size(), suspectBytes, missingBytes, given.c_str());
+    std::printf("%s -> %s (%s)\n", sources.c_str(), image.c_str(),
+                mergedSummary(robust.bytes.size(), suspectBytes, missingBytes, given).c_str());
 }

@@ -27,7 +27,8 @@ add_library(hibarion_cli STATIC ${CMAKE_SOURCE_DIR}/cli/options.cpp
                                 ${CMAKE_SOURCE_DIR}/cli/run_outputs.cpp)
 target_link_libraries(hibarion_cli PUBLIC hibarion_tokenizer hibarion_settings hibarion_core)
 add_executable(hibarion ${CMAKE_SOURCE_DIR}/cli/main.cpp ${CMAKE_SOURCE_DIR}/cli/platform.cpp
-                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp ${CMAKE_SOURCE_DIR}/cli/recording_probe.cpp)
+                        ${CMAKE_SOURCE_DIR}/cli/robust.cpp ${CMAKE_SOURCE_DIR}/cli/robust_messages.cpp
+                        ${CMAKE_SOURCE_DIR}/cli/recording_probe.cpp)
 target_link_libraries(hibarion PRIVATE hibarion_cli hibarion_signal hibarion_core)
 target_compile_definitions(hibarion PRIVATE HIBARION_VERSION="${PROJECT_VERSION}")
 

@@ -52,10 +52,3 @@ std::vector<SuspectStretch> suspectStretches(const std::vector<SuspectRange>& ra
     }
     return stretches;
 }
-
-std::string reasonList(const SuspectStretch& stretch)
-{
-    std::string reasons;
-    for (const std::string& reason : stretch.reasons) reasons += (reasons.empty() ? "" : ", ") + reason;
-    return reasons;
-}

@@ -3,7 +3,6 @@
 // noisy recording is told in a line for each stretch rather than one for each range.
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "signal/robust_decoder.h"
@@ -15,7 +14,7 @@ struct SuspectStretch {
     uint64_t suspectBytes;  // of firstByte ... lastByte, those in a suspect range
     size_t ranges;
     double seconds;       // where the first of them starts in the recording
-    std::vector<std::string> reasons;  // each reason once, in the order they first come
+    std::vector<SuspectReason> reasons;  // each reason once, in the order they first come
 };
 
 // Gathers `ranges` (in the order of their bytes) into stretches: a range joins the one
@@ -25,6 +24,3 @@ struct SuspectStretch {
 std::vector<SuspectStretch> suspectStretches(const std::vector<SuspectRange>& ranges,
                                              const std::vector<SignalLoss>& losses,
                                              const std::vector<double>& byteSeconds);
-
-// The stretch's reasons as a report tells them: ", " between.
-std::string reasonList(const SuspectStretch& stretch);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
 #include <utility>
 
 #include "core/tables.h"
@@ -308,7 +307,7 @@ std::vector<StructureFinding> checkProgramStructure(std::vector<uint8_t>& image)
 void addStructureSuspects(const std::vector<StructureFinding>& findings,
                           const std::vector<double>& byteSeconds, std::vector<SuspectRange>& suspects)
 {
-    const std::string reason = "structure";
+    const SuspectReason reason = SuspectReason::Structure;
     std::vector<SuspectRange> merged;
     size_t next = 0;
     for (const StructureFinding& finding : findings) {

@@ -263,7 +263,7 @@ double secondsAt(const DecoderState& d, double t)
 // otherwise the level ratio.
 double readingScale(const DecoderState& d) { return d.equalised ? d.tilt : d.ratio; }
 
-void markSuspect(DecoderState& d, uint32_t index, double seconds, const std::string& reason)
+void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason reason)
 {
     if (!d.suspects.empty() && d.suspects.back().lastByte + 1 == index) {
         d.suspects.back().lastByte = index;
@@ -272,7 +272,7 @@ void markSuspect(DecoderState& d, uint32_t index, double seconds, const std::str
     d.suspects.push_back(SuspectRange{index, index, seconds, reason});
 }
 
-void addSuspect(DecoderState& d, double t0, const char* reason)
+void addSuspect(DecoderState& d, double t0, SuspectReason reason)
 {
     markSuspect(d, static_cast<uint32_t>(d.bytes.size() - 1), secondsAt(d, t0), reason);
 }
@@ -284,7 +284,7 @@ void doubtLoneFrame(DecoderState& d)
     if (d.confidences[index] < suspectConfidence) return;
     d.confidences[index] = std::min(d.confidences[index], placedConfidence);
     if (!d.opening.empty() && d.opening.back().index == index) d.opening.pop_back();
-    markSuspect(d, index, d.byteSeconds[index], "framing");
+    markSuspect(d, index, d.byteSeconds[index], SuspectReason::Framing);
 }
 
 // The opening's bytes were judged by a model that had heard little of the recording:
@@ -294,23 +294,26 @@ void doubtLoneFrame(DecoderState& d)
 void judgeOpeningAgain(DecoderState& d)
 {
     d.openingJudged = true;
-    std::vector<std::string> reasons(d.bytes.size());
+    std::vector<bool> doubted(d.bytes.size(), false);
+    std::vector<SuspectReason> reasons(d.bytes.size());
     for (const SuspectRange& range : d.suspects)
-        for (uint32_t k = range.firstByte; k <= range.lastByte && k < reasons.size(); ++k) reasons[k] = range.reason;
+        for (uint32_t k = range.firstByte; k <= range.lastByte && k < reasons.size(); ++k) {
+            doubted[k] = true;
+            reasons[k] = range.reason;
+        }
     for (const OpeningFrame& opening : d.opening) {
         if (opening.equalised != d.equalised || std::fabs(opening.scale / readingScale(d) - 1) > settledScale)
             continue;
         FrameJudgement judgement = judgeFrame(d.confidence, opening.frame);
         float confidence = confidenceOf(judgement);
         d.confidences[opening.index] = confidence;
-        reasons[opening.index] = confidence >= suspectConfidence      ? ""
-                                 : judgement.framing < judgement.bits ? "framing"
-                                                                      : "weak bit";
+        doubted[opening.index] = confidence < suspectConfidence;
+        reasons[opening.index] = judgement.framing < judgement.bits ? SuspectReason::Framing : SuspectReason::WeakBit;
     }
     d.opening.clear();
     d.suspects.clear();
     for (uint32_t k = 0; k < reasons.size(); ++k)
-        if (!reasons[k].empty()) markSuspect(d, k, d.byteSeconds[k], reasons[k]);
+        if (doubted[k]) markSuspect(d, k, d.byteSeconds[k], reasons[k]);
 }
 
 void setEnergyLevel(DecoderState& d, double level)
@@ -633,16 +636,16 @@ void trackFrame(DecoderState& d)
     float confidence = confidenceOf(judgement);
     bool lost = quietest < lostLevel * d.energyLevel;
     if (lost) {
-        addSuspect(d, t0, "signal lost");
+        addSuspect(d, t0, SuspectReason::SignalLost);
         confidence = 0.0f;
     } else if (missed || moved || d.foundInData) {
-        addSuspect(d, t0, "framing");
+        addSuspect(d, t0, SuspectReason::Framing);
         confidence = std::min(confidence, placedConfidence);
     } else {
         if (!d.openingJudged) d.opening.push_back(
                 OpeningFrame{static_cast<uint32_t>(d.bytes.size() - 1), frame, d.equalised, readingScale(d)});
         if (confidence < suspectConfidence)
-            addSuspect(d, t0, judgement.framing < judgement.bits ? "framing" : "weak bit");
+            addSuspect(d, t0, judgement.framing < judgement.bits ? SuspectReason::Framing : SuspectReason::WeakBit);
         // Weak bits teach the spread too, or it would narrow to the clear cells alone.
         if (heard && judgement.framing >= 1) learnFrame(d.confidence, frame);
     }

@@ -5,8 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
+
+// Why bytes are suspect; each front end puts it in its own words.
+enum class SuspectReason : uint8_t {
+    Framing,            // the frame's start and stop cells did not hold, or had to be placed
+    WeakBit,            // a data cell lay between the tones
+    SignalLost,         // the signal fell away under the byte
+    Structure,          // the byte breaks a BASIC program's structure
+    UnsureInEveryTake,  // merged takes: none reads the byte with confidence
+    TakesDisagree,      // merged takes: confident takes read it apart
+    LostInEveryTake,    // merged takes: next to a loss that every take shares
+};
 
 // Bytes first ... last of the tape image (inclusive) whose framing did not hold or
 // whose signal was lost; `seconds` is where the first of them starts in the recording.
@@ -14,7 +24,7 @@ struct SuspectRange {
     uint32_t firstByte;
     uint32_t lastByte;
     double seconds;
-    std::string reason;
+    SuspectReason reason;
 };
 
 // Where the signal was lost for longer than frames can be counted through: about

@@ -195,7 +195,12 @@ void dropStrayColumns(const std::vector<Take>& takes, std::vector<Track>& tracks
 }
 
 enum Doubt : uint8_t { sound, unsure, disputed, lostEverywhere };
-const char* const doubtReasons[] = {"", "unsure in every take", "takes disagree", "signal lost in every take"};
+SuspectReason reasonFor(Doubt doubt)
+{
+    return doubt == disputed         ? SuspectReason::TakesDisagree
+           : doubt == lostEverywhere ? SuspectReason::LostInEveryTake
+                                     : SuspectReason::UnsureInEveryTake;
+}
 
 // Where each column lies in the reference take: its byte's start; for a column it
 // lacks, where its loss there begins, else where its next byte starts (its last byte
@@ -356,7 +361,7 @@ MergedTape mergeTakes(const std::vector<Take>& given)
             result.suspects.back().lastByte = static_cast<uint32_t>(c);
         else
             result.suspects.push_back({static_cast<uint32_t>(c), static_cast<uint32_t>(c), result.byteSeconds[c],
-                                       doubtReasons[doubts[c]]});
+                                       reasonFor(static_cast<Doubt>(doubts[c]))});
     }
     if (columns > 0) {
         result.startsInsideData = cutEnd(takes, layouts, merged, 0, true);

@@ -5,6 +5,17 @@
 
 namespace {
 
+const char* nameOf(SuspectReason reason)
+{
+    switch (reason) {
+    case SuspectReason::Framing: return "framing";
+    case SuspectReason::WeakBit: return "weak bit";
+    case SuspectReason::SignalLost: return "signal lost";
+    case SuspectReason::Structure: return "structure";
+    default: return "merge";
+    }
+}
+
 std::string shown(const std::vector<SuspectStretch>& stretches)
 {
     std::string text;
@@ -12,7 +23,7 @@ std::string shown(const std::vector<SuspectStretch>& stretches)
         text += std::to_string(s.firstByte) + "-" + std::to_string(s.lastByte) + ": " +
                 std::to_string(s.suspectBytes) + " in " + std::to_string(s.ranges) + " at " +
                 std::to_string(s.seconds) + " (";
-        for (const std::string& reason : s.reasons) text += reason + ";";
+        for (SuspectReason reason : s.reasons) text += std::string(nameOf(reason)) + ";";
         text += ")\n";
     }
     return text;
@@ -24,14 +35,14 @@ TEST(SuspectStretches, RangesWithinAFewBytesOrTwoSecondsJoinUnlessBytesAreMissin
     std::vector<double> byteSeconds;
     for (int k = 0; k < 200; ++k) byteSeconds.push_back(k / 10.0);
     const std::vector<SuspectRange> ranges = {
-        {10, 11, 1.0, "weak bit"},     // a stretch opens
-        {15, 15, 1.5, "framing"},      // 3 good bytes after it: joins
-        {20, 20, 2.0, "weak bit"},     // 4 good bytes: joins, its reason told once
-        {45, 45, 4.5, "signal lost"},  // 24 bytes, 2.5 s on: a stretch of its own
-        {54, 55, 5.4, "weak bit"},     // 8 good bytes: joins
-        {100, 100, 10.0, "weak bit"},  // far on: alone
-        {104, 104, 10.4, "weak bit"},  // near, but bytes are missing before it
-        {130, 130, 13.0, "structure"},
+        {10, 11, 1.0, SuspectReason::WeakBit},     // a stretch opens
+        {15, 15, 1.5, SuspectReason::Framing},      // 3 good bytes after it: joins
+        {20, 20, 2.0, SuspectReason::WeakBit},     // 4 good bytes: joins, its reason told once
+        {45, 45, 4.5, SuspectReason::SignalLost},  // 24 bytes, 2.5 s on: a stretch of its own
+        {54, 55, 5.4, SuspectReason::WeakBit},     // 8 good bytes: joins
+        {100, 100, 10.0, SuspectReason::WeakBit},  // far on: alone
+        {104, 104, 10.4, SuspectReason::WeakBit},  // near, but bytes are missing before it
+        {130, 130, 13.0, SuspectReason::Structure},
     };
     const std::vector<SignalLoss> losses = {{104, 40, 10.45, 0.4}};
     // At 100 bytes a second, every gap here but the missing bytes lies within two seconds.
@@ -57,7 +68,7 @@ TEST(SuspectStretches, DamageThatComesBackEverySecondAndAHalfIsToldAMinuteAtATim
     std::vector<SuspectRange> ranges;
     for (uint32_t k = 0; k < 2000; ++k) {
         byteSeconds.push_back(k / 10.0);
-        if (k % 15 == 0) ranges.push_back({k, k, k / 10.0, "signal lost"});
+        if (k % 15 == 0) ranges.push_back({k, k, k / 10.0, SuspectReason::SignalLost});
     }
     EXPECT_EQ(shown(suspectStretches(ranges, {}, byteSeconds)),
               "0-585: 40 in 40 at 0.000000 (signal lost;)\n"

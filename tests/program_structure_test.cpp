@@ -176,7 +176,7 @@ TEST(ProgramStructure, WhatIsNoProgramIsLeftAlone)
 
 TEST(ProgramStructure, SuspectsJoinTheDecodersInOrder)
 {
-    std::vector<SuspectRange> ranges = {{5, 7, 0.5, "framing"}, {20, 20, 2.0, "weak bit"}};
+    std::vector<SuspectRange> ranges = {{5, 7, 0.5, SuspectReason::Framing}, {20, 20, 2.0, SuspectReason::WeakBit}};
     const std::vector<StructureFinding> findings = {{3, false, 0}, {4, false, 0}, {6, false, 0},
                                                     {8, false, 0}, {9, true, 7},  {10, false, 0},
                                                     {21, false, 0}};
@@ -184,9 +184,13 @@ TEST(ProgramStructure, SuspectsJoinTheDecodersInOrder)
     for (int k = 0; k < 22; ++k) seconds.push_back(k / 10.0);
     addStructureSuspects(findings, seconds, ranges);
     std::string text;
-    for (const SuspectRange& r : ranges)
-        text += std::to_string(r.firstByte) + "-" + std::to_string(r.lastByte) + " " + r.reason + " " +
+    for (const SuspectRange& r : ranges) {
+        const char* reason = r.reason == SuspectReason::Structure ? "structure"
+                             : r.reason == SuspectReason::Framing ? "framing"
+                                                                  : "weak bit";
+        text += std::to_string(r.firstByte) + "-" + std::to_string(r.lastByte) + " " + reason + " " +
                 std::to_string(r.seconds).substr(0, 3) + "\n";
+    }
     EXPECT_EQ(text,
               "3-4 structure 0.3\n5-7 framing 0.5\n8-8 structure 0.8\n10-10 structure 1.0\n"
               "20-20 weak bit 2.0\n21-21 structure 2.1\n");

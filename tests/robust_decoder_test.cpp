@@ -174,7 +174,7 @@ TEST_F(RobustDecoderTest, ADropoutIsSuspectAtItsBytesAndTheCountHolds)
     ASSERT_EQ(d.bytes.size(), image.size());
     ASSERT_EQ(d.suspects.size(), 1u);
     const SuspectRange& s = d.suspects[0];
-    EXPECT_EQ(s.reason, "signal lost");
+    EXPECT_EQ(s.reason, SuspectReason::SignalLost);
     EXPECT_EQ(s.firstByte, 100u);
     EXPECT_GE(s.lastByte, 102u);
     EXPECT_LE(s.lastByte, 103u);
@@ -204,7 +204,7 @@ TEST_F(RobustDecoderTest, AHighStartCellIsAFramingSuspectAndItsByteKept)
     ASSERT_EQ(d.suspects.size(), 1u);
     EXPECT_EQ(d.suspects[0].firstByte, 120u);
     EXPECT_EQ(d.suspects[0].lastByte, 120u);
-    EXPECT_EQ(d.suspects[0].reason, "framing");
+    EXPECT_EQ(d.suspects[0].reason, SuspectReason::Framing);
 }
 
 TEST_F(RobustDecoderTest, ALoneFrameInTheLeaderIsAFramingSuspect)
@@ -227,7 +227,7 @@ TEST_F(RobustDecoderTest, ALoneFrameInTheLeaderIsAFramingSuspect)
     ASSERT_EQ(d.suspects.size(), 1u);
     EXPECT_EQ(d.suspects[0].firstByte, 0u);
     EXPECT_EQ(d.suspects[0].lastByte, 0u);
-    EXPECT_EQ(d.suspects[0].reason, "framing");
+    EXPECT_EQ(d.suspects[0].reason, SuspectReason::Framing);
 }
 
 // The suspect ranges hold exactly the bytes whose confidence lies below the line.

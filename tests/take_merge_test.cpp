@@ -94,10 +94,10 @@ TEST(TakeMerge, DamageEveryTakeSharesIsNamedAtItsPlaceInTheFirst)
     ASSERT_EQ(merged.suspects.size(), 2u);
     EXPECT_EQ(merged.suspects[0].firstByte, 50u);
     EXPECT_EQ(merged.suspects[0].lastByte, 50u);
-    EXPECT_EQ(merged.suspects[0].reason, "takes disagree");
+    EXPECT_EQ(merged.suspects[0].reason, SuspectReason::TakesDisagree);
     EXPECT_EQ(merged.suspects[0].seconds, first.byteSeconds[50]);
     EXPECT_EQ(merged.suspects[1].firstByte, 60u);
-    EXPECT_EQ(merged.suspects[1].reason, "unsure in every take");
+    EXPECT_EQ(merged.suspects[1].reason, SuspectReason::UnsureInEveryTake);
     ASSERT_EQ(merged.losses.size(), 1u);
     EXPECT_EQ(merged.losses[0].bytesBefore, 108u);
     EXPECT_EQ(merged.losses[0].missingBytes, 7u);

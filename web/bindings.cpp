@@ -40,6 +40,21 @@ void reportProgress(unsigned long long, unsigned long long) {}
 
 namespace {
 
+// A reason as the page's texts name it.
+const char* reasonKey(SuspectReason reason)
+{
+    switch (reason) {
+    case SuspectReason::Framing: return "framing";
+    case SuspectReason::WeakBit: return "weakBit";
+    case SuspectReason::SignalLost: return "signalLost";
+    case SuspectReason::Structure: return "structure";
+    case SuspectReason::UnsureInEveryTake: return "unsureInEveryTake";
+    case SuspectReason::TakesDisagree: return "takesDisagree";
+    case SuspectReason::LostInEveryTake: return "lostInEveryTake";
+    }
+    return "";
+}
+
 // What the last tokenizing left for the script to take.
 std::vector<unsigned char> tokenizedImage;
 TokenizeProblem tokenizeProblem;
@@ -135,18 +150,18 @@ EMSCRIPTEN_KEEPALIVE size_t decodedCount(PageDecoder* d)
     return d->finished ? d->bytes.size() : d->decoder.bytes().size();
 }
 EMSCRIPTEN_KEEPALIVE size_t suspectCount(PageDecoder* d) { return d->suspects.size(); }
-// Suspect range `k`: its first and last byte and its time, through `numbers`; its reason.
+// Suspect range `k`: its first and last byte and its time, through `numbers`; its reason's key.
 EMSCRIPTEN_KEEPALIVE const char* suspect(PageDecoder* d, size_t k, double* numbers)
 {
     const SuspectRange& range = d->suspects.at(k);
     numbers[0] = range.firstByte;
     numbers[1] = range.lastByte;
     numbers[2] = range.seconds;
-    return range.reason.c_str();
+    return reasonKey(range.reason);
 }
 EMSCRIPTEN_KEEPALIVE size_t stretchCount(PageDecoder* d) { return d->stretches.size(); }
 // Damaged stretch `k`: its first and last byte, its suspect bytes, its ranges and its time,
-// through `numbers`; its reasons, ", " between.
+// through `numbers`; its reasons' keys, "," between.
 EMSCRIPTEN_KEEPALIVE const char* stretch(PageDecoder* d, size_t k, double* numbers)
 {
     static std::string reasons;
@@ -156,7 +171,8 @@ EMSCRIPTEN_KEEPALIVE const char* stretch(PageDecoder* d, size_t k, double* numbe
     numbers[2] = static_cast<double>(s.suspectBytes);
     numbers[3] = static_cast<double>(s.ranges);
     numbers[4] = s.seconds;
-    reasons = reasonList(s);
+    reasons.clear();
+    for (SuspectReason reason : s.reasons) reasons += std::string(reasons.empty() ? "" : ",") + reasonKey(reason);
     return reasons.c_str();
 }
 // The bytes the structure repaired, one after another; -1 past the last.

@@ -159,7 +159,8 @@ class StreamDecoder {
   }
 
   // The bytes, the suspect ranges { firstByte, lastByte, seconds, reason }, the same as
-  // damaged stretches { firstByte, lastByte, suspectBytes, ranges, seconds, reasons }, the
+  // damaged stretches { firstByte, lastByte, suspectBytes, ranges, seconds, reasons }
+  // (reasons as the keys of the page's texts), the
   // losses { bytesBefore, missingBytes, seconds, duration } and the bytes the program's
   // structure repaired; the decoder ends.
   finish() {
@@ -177,7 +178,7 @@ class StreamDecoder {
     }
     const stretches = [];
     for (let k = 0; k < m._stretchCount(d); ++k) {
-      const reasons = m.UTF8ToString(m._stretch(d, k, numbers));
+      const reasons = m.UTF8ToString(m._stretch(d, k, numbers)).split(',');
       const [firstByte, lastByte, suspectBytes, ranges, seconds] =
         m.HEAPF64.subarray(numbers >> 3, (numbers >> 3) + 5);
       stretches.push({ firstByte, lastByte, suspectBytes, ranges, seconds, reasons });

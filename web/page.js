@@ -193,7 +193,8 @@ function doubts(result) {
     const byte = Math.max(l.bytesBefore - 1, 0);
     return { firstByte: byte, lastByte: byte, seconds: l.seconds, reason: say('lost', l) };
   });
-  return [...result.suspects, ...losses].sort((a, b) => a.seconds - b.seconds);
+  const suspects = result.suspects.map((s) => ({ ...s, reason: say('reasons', [s.reason]) }));
+  return [...suspects, ...losses].sort((a, b) => a.seconds - b.seconds);
 }
 
 // The damaged stretches and the losses, a line each, in the order of the recording.
@@ -202,7 +203,7 @@ function suspectLines(result) {
   const stretches = (result.stretches || []).map((s) => ({
     seconds: s.seconds,
     text: `${s.ranges > 1 ? say('stretchWord', s) : say('byteWord', s.firstByte, s.lastByte)}: ` +
-      `${recordingTime(s.seconds)} (${s.reasons})`,
+      `${recordingTime(s.seconds)} (${say('reasons', s.reasons)})`,
   }));
   const losses = doubts({ suspects: [], losses: result.losses }).map((l) => ({
     seconds: l.seconds,

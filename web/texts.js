@@ -30,6 +30,10 @@ const texts = {
     mark: (m) => `${m.bytes} at ${m.time} (${m.reason})`,
     byteWord: (first, last) => first === last ? `byte ${first}` : `bytes ${first}-${last}`,
     stretchWord: (s) => `${s.suspectBytes} of bytes ${s.firstByte}-${s.lastByte}`,
+    reasons: (keys) => keys.map((k) => ({
+      framing: 'framing', weakBit: 'weak bit', signalLost: 'signal lost', structure: 'structure',
+      unsureInEveryTake: 'unsure in every take', takesDisagree: 'takes disagree', lostInEveryTake: 'signal lost in every take',
+    })[k]).join(', '),
   },
   ja: {
     tagline: '8 ビットパソコンのカセットテープ：録音、テープイメージ（.p6）、BASIC リストをこのページの中で変換します。',
@@ -60,6 +64,10 @@ const texts = {
     mark: (m) => `${m.bytes}、${m.time}（${m.reason}）`,
     byteWord: (first, last) => first === last ? `バイト ${first}` : `バイト ${first}-${last}`,
     stretchWord: (s) => `バイト ${s.firstByte}-${s.lastByte} のうち ${s.suspectBytes}`,
+    reasons: (keys) => keys.map((k) => ({
+      framing: 'フレーム不良', weakBit: '弱いビット', signalLost: '信号消失', structure: '構造',
+      unsureInEveryTake: 'どのテイクも不確か', takesDisagree: 'テイク間で不一致', lostInEveryTake: '全テイクで信号消失',
+    })[k]).join('、'),
   },
 };
 

@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(&range == &d.suspects[0] || range.firstByte > previousEnd);
         previousEnd = range.lastByte;
         FUZZ_CHECK(std::isfinite(range.seconds) && range.seconds >= 0.0);
-        FUZZ_CHECK(!range.reason.empty());
+        FUZZ_CHECK(range.reason == SuspectReason::Framing || range.reason == SuspectReason::WeakBit ||
+                   range.reason == SuspectReason::SignalLost);
         recordingTime(range.seconds);
     }
     return 0;

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(s.firstByte >= next && s.firstByte <= s.lastByte);
         FUZZ_CHECK(s.lastByte < whole.bytes.size());
         FUZZ_CHECK(s.seconds >= 0 && s.seconds <= seconds);
-        FUZZ_CHECK(!s.reason.empty());
+        FUZZ_CHECK(s.reason == SuspectReason::Framing || s.reason == SuspectReason::WeakBit ||
+                   s.reason == SuspectReason::SignalLost);
         next = s.lastByte + 2;  // neighbours are merged into one range
     }
     uint32_t after = 1;  // a loss follows at least one byte
