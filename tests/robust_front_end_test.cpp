@@ -36,10 +36,11 @@ protected:
         std::snprintf(ProgramDirectory, ProgramDirectorySize, "%s", saved.c_str());
     }
 
-    // Runs the copy in `folder` with `arguments`, which need no quoting.
-    RunResult run(const std::string& arguments)
+    // Runs the copy in `folder` with `arguments`, which need no quoting, in `locale`.
+    RunResult run(const std::string& arguments, const std::string& locale = "C")
     {
-        std::string command = "cd '" + folder + "' && LC_ALL=C LANGUAGE= ./hibarion " + arguments + " >out.txt 2>err.txt";
+        std::string command =
+            "cd '" + folder + "' && LC_ALL=" + locale + " LANGUAGE= ./hibarion " + arguments + " >out.txt 2>err.txt";
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, textOf(readFileBytes(folder + "out.txt")),
                 textOf(readFileBytes(folder + "err.txt"))};
@@ -211,6 +212,18 @@ TEST_F(RobustFrontEnd, ALongLossNamesTheBytesMissingAndCountsThem)
     EXPECT_EQ(quiet.status, 1);
     EXPECT_EQ(quiet.err, "hibarion: gap.wav: 0 repaired, 1 suspect, 40 missing bytes\n");
     EXPECT_EQ(quiet.out, r.out);
+
+    // Under a Japanese locale the same lines, their parts in that language's order.
+    const std::string catalogue = "locale/ja/LC_MESSAGES/";
+    for (const char* part : {"locale", "locale/ja", "locale/ja/LC_MESSAGES"}) mkdir((folder + part).c_str(), 0755);
+    writeFileBytes(folder + catalogue + "hibarion.mo", readFileBytes(HIBARION_BINARY_DIR "/" + catalogue + "hibarion.mo"));
+    char at[16], lasting[16], lostAt[16];
+    ASSERT_EQ(std::sscanf(r.err.c_str(), "hibarion: gap.wav: suspect byte 166 at %15s (signal lost)\n"
+                                         "hibarion: gap.wav: signal lost for %15s s at %15[^,]", at, lasting, lostAt), 3) << r.err;
+    RunResult ja = run("--robust gap.wav", "ja_JP.UTF-8");
+    EXPECT_EQ(ja.err, u8"hibarion: gap.wav: 疑わしいバイト 166、" + std::string(at) + u8"（信号消失）\n"
+                      u8"hibarion: gap.wav: " + lostAt + u8" から " + lasting + u8" 秒の信号消失、バイト 166 の後に約 40 バイト欠落\n");
+    EXPECT_EQ(ja.out, "gap.wav -> gap.P6 (" + std::to_string(decoded.size()) + u8" バイト、疑わしいもの 1、欠落 40、ピーク -0.6 dBFS)\n");
 }
 
 // A take of `image` at `rate`: started `late` seconds into the leader, with 150 ms of
