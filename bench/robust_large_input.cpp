@@ -62,8 +62,9 @@ int decodeRecording(const std::string& path)
 {
     auto start = std::chrono::steady_clock::now();
     RecordingDecoding d = decodeRecordingFile(path, 0);
-    if (!d.error.empty()) {
-        std::fprintf(stderr, "%s\n", d.error.c_str());
+    if (d.error.kind != RecordingProblem::None) {
+        std::fprintf(stderr, "%s: not decoded%s%s\n", path.c_str(), d.error.detail.empty() ? "" : ": ",
+                     d.error.detail.c_str());
         return 1;
     }
     std::printf("  decoded in %.1f s: channel %d of %d, %zu bytes, %s the recorded image, "

@@ -96,11 +96,12 @@ bool writeRobustImage(const char* name, const std::string& path, RobustImage& im
 bool decodedTake(const char* name, int channel, RecordingDecoding& decoding)
 {
     decoding = decodeRecordingFile(name, channel, reportProgress);
-    if (!decoding.error.empty()) {
-        reportProblem(name, decoding.error);
+    if (decoding.error.kind != RecordingProblem::None) {
+        reportProblem(name, recordingProblemText(decoding.error, decoding.channels));
         return false;
     }
-    if (!decoding.readError.empty()) reportProblem(name, decoding.readError);
+    if (decoding.readError.kind != RecordingProblem::None)
+        reportProblem(name, recordingProblemText(decoding.readError, decoding.channels));
     if (decoding.bytes.empty()) {
         // No image is written, so that an existing one of the same name survives.
         reportProblem(name, noSignalText());
@@ -112,7 +113,7 @@ bool decodedTake(const char* name, int channel, RecordingDecoding& decoding)
 // A file cut short has said so already.
 void tellCutEnd(const char* name, const RecordingDecoding& decoding)
 {
-    if (decoding.endsInsideData && decoding.readError.empty())
+    if (decoding.endsInsideData && decoding.readError.kind == RecordingProblem::None)
         reportProblem(name, endsInsideText(decoding.seconds));
 }
 

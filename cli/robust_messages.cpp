@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/messages.h"
-#include "signal/recording_file.h"
 
 namespace {
 
@@ -34,6 +33,27 @@ std::string reasonList(const std::vector<SuspectReason>& reasons)
 }
 
 }  // namespace
+
+std::string recordingProblemText(const RecordingProblem& problem, int channels)
+{
+    switch (problem.kind) {
+    case RecordingProblem::None: break;
+    case RecordingProblem::CannotRead: return filledText(gettext("cannot be read: %s"), {problem.detail});
+    case RecordingProblem::RateOutside:
+        return filledText(gettext("its sample rate %s lies outside %s to %s"),
+                          {std::to_string(problem.number), std::to_string(lowestRecordingRate),
+                           std::to_string(highestRecordingRate)});
+    case RecordingProblem::NoSuchChannel:
+        return filledText(gettext("it has no channel %s, only 1 to %s"),
+                          {std::to_string(problem.number), std::to_string(channels)});
+    case RecordingProblem::Damaged:
+        return filledText(gettext("reading stopped at %s: %s"), {recordingTime(problem.seconds), problem.detail});
+    case RecordingProblem::EndsEarly:
+        return filledText(gettext("recording ends early at %s (the header promises %s)"),
+                          {recordingTime(problem.seconds), recordingTime(problem.promised)});
+    }
+    return "";
+}
 
 // A stretch of one range names its bytes; a longer one how many of them are suspect.
 std::string stretchText(const SuspectStretch& stretch)

@@ -7,8 +7,11 @@
 #include <string>
 
 #include "signal/damaged_stretches.h"
+#include "signal/recording_file.h"
 #include "signal/robust_decoder.h"
 
+// `channels`: those of the file, for a channel it lacks.
+std::string recordingProblemText(const RecordingProblem& problem, int channels);
 std::string stretchText(const SuspectStretch& stretch);
 std::string lossText(const SignalLoss& loss);
 std::string repairedText(uint32_t byte);

@@ -55,7 +55,7 @@ private:
     SNDFILE* file_;
 };
 
-std::string openError() { return std::string("cannot be read: ") + sf_strerror(nullptr); }
+RecordingProblem openError() { return {RecordingProblem::CannotRead, sf_strerror(nullptr), 0, 0.0, 0.0}; }
 
 // Selections rather than branches, so that the loop over a block runs four samples at
 // a time.
@@ -155,11 +155,9 @@ void decodeChannel(SoundFile& sound, int channel, uint64_t promised, Reading& re
     const sf_count_t known = sound.info().frames;
     if (known > 0 && promised < static_cast<uint64_t>(known)) promised = static_cast<uint64_t>(known);
     if (!damage.empty())
-        result.readError = "reading stopped at " + recordingTime(result.seconds) + ": " + damage;
+        result.readError = {RecordingProblem::Damaged, damage, 0, result.seconds, 0.0};
     else if (framesRead < promised)
-        result.readError = "recording ends early at " + recordingTime(result.seconds) +
-                           " (the header promises " + recordingTime(static_cast<double>(promised) / rate) +
-                           ")";
+        result.readError = {RecordingProblem::EndsEarly, "", 0, result.seconds, static_cast<double>(promised) / rate};
     decoder.finish();
     result.bytes = decoder.bytes();
     result.suspects = decoder.suspects();
@@ -185,14 +183,11 @@ RecordingDecoding decodeOpened(const Opener& open, uint64_t promised, int channe
     const SF_INFO& info = first.info();
     result.channels = info.channels;
     if (info.samplerate < lowestRecordingRate || info.samplerate > highestRecordingRate) {
-        result.error = "its sample rate " + std::to_string(info.samplerate) + " lies outside " +
-                       std::to_string(lowestRecordingRate) + " to " +
-                       std::to_string(highestRecordingRate);
+        result.error = {RecordingProblem::RateOutside, "", info.samplerate, 0.0, 0.0};
         return result;
     }
     if (channel < 0 || channel > info.channels) {
-        result.error = "it has no channel " + std::to_string(channel) + ", only 1 to " +
-                       std::to_string(info.channels);
+        result.error = {RecordingProblem::NoSuchChannel, "", channel, 0.0, 0.0};
         return result;
     }
     const bool choosing = channel == 0 && info.channels > 1;

@@ -13,8 +13,26 @@
 const int lowestRecordingRate = 4000;
 const int highestRecordingRate = 768000;
 
+// Why a recording gave no bytes, or why its reading stopped short of its end; each
+// front end words it.
+struct RecordingProblem {
+    enum Kind : uint8_t {
+        None,
+        CannotRead,     // libsndfile reads no recording in the file
+        RateOutside,    // the sample rate lies outside lowestRecordingRate ... highestRecordingRate
+        NoSuchChannel,  // the channel asked for is not in the file
+        Damaged,        // reading stopped at damage in the file
+        EndsEarly,      // the file ends before the end its header promises
+    };
+    Kind kind;
+    std::string detail;  // CannotRead, Damaged: libsndfile's words
+    int number;          // RateOutside: the rate; NoSuchChannel: the channel asked for
+    double seconds;      // Damaged, EndsEarly: where the reading stopped
+    double promised;     // EndsEarly: the length the header promises, in seconds
+};
+
 struct RecordingDecoding {
-    std::string error;  // why nothing was decoded; empty when decoded
+    RecordingProblem error;  // why nothing was decoded; None when decoded
     int channel;        // 1-based: the channel decoded
     int channels;       // in the file
     double peakDecibels;  // the decoded channel's peak, dBFS; -infinity when silent
@@ -26,10 +44,10 @@ struct RecordingDecoding {
     bool startsInsideData;  // no leading tone before the first byte
     bool endsInsideData;    // the recording stops inside a byte
     double seconds;         // the length read
-    // Why reading stopped before the file's end (a damaged file) or the end its header
-    // promises (a file cut short), with where; the bytes are those of the recording up
-    // to there. Empty when it was read whole.
-    std::string readError;
+    // Why reading stopped before the file's end (Damaged) or the end its header promises
+    // (EndsEarly); the bytes are those of the recording up to there. None when it was
+    // read whole.
+    RecordingProblem readError;
 };
 
 // A place in a recording as the messages give it: M:SS.ss.

@@ -39,7 +39,7 @@ TEST_F(RecordingFile, EveryFormatDecodesToItsImage)
     for (const auto& f : files) {
         writeSoundFile(folder + f.name, f.format, f.rate, 1, tapeSignal(image, f.rate));
         RecordingDecoding d = decodeRecordingFile(folder + f.name, 0);
-        EXPECT_EQ(d.error + d.readError, "") << f.name;
+        EXPECT_EQ(d.error.kind + d.readError.kind, RecordingProblem::None) << f.name;
         EXPECT_EQ(d.bytes, image) << f.name;
         EXPECT_TRUE(d.suspects.empty()) << f.name;
         EXPECT_EQ(d.channels * 10 + d.channel, 11) << f.name;
@@ -107,7 +107,9 @@ TEST_F(RecordingFile, TheChannelThatCarriesTheTapeIsChosen)
     EXPECT_NE(decodeRecordingFile(folder + "three.flac", 1).bytes, image);
     EXPECT_EQ(decodeRecordingFile(folder + "three.flac", 3).peakDecibels, -std::numeric_limits<double>::infinity());
     RecordingDecoding none = decodeRecordingFile(folder + "three.flac", 4);
-    EXPECT_EQ(none.error, "it has no channel 4, only 1 to 3");
+    EXPECT_EQ(none.error.kind, RecordingProblem::NoSuchChannel);
+    EXPECT_EQ(none.error.number, 4);
+    EXPECT_EQ(none.channels, 3);
     EXPECT_TRUE(none.bytes.empty());
 }
 
@@ -119,9 +121,11 @@ TEST_F(RecordingFile, ADamagedFileGivesTheBytesBeforeTheDamageAndSaysWhere)
     file.resize(file.size() * 4 / 5);
     writeFileBytes(folder + "cut.flac", file);
     RecordingDecoding d = decodeRecordingFile(folder + "cut.flac", 0);
-    EXPECT_EQ(d.error, "");
-    EXPECT_EQ(d.readError.rfind("reading stopped at 0:0", 0), 0u) << d.readError;
-    EXPECT_NE(d.readError.find("flac decoder lost sync"), std::string::npos) << d.readError;
+    EXPECT_EQ(d.error.kind, RecordingProblem::None);
+    EXPECT_EQ(d.readError.kind, RecordingProblem::Damaged);
+    EXPECT_EQ(d.readError.seconds, d.seconds);
+    EXPECT_LT(d.seconds, 10.0);
+    EXPECT_NE(d.readError.detail.find("flac decoder lost sync"), std::string::npos) << d.readError.detail;
     ASSERT_GT(d.bytes.size(), 100u);
     EXPECT_LT(d.bytes.size(), image.size());
     EXPECT_EQ(Bytes(d.bytes.begin(), d.bytes.begin() + 100), Bytes(image.begin(), image.begin() + 100));
@@ -143,9 +147,10 @@ TEST_F(RecordingFile, AFileCutShortSaysWhereItEndsAndWhatItsHeaderPromised)
         writeFileBytes(folder + "cut", file);
 
         RecordingDecoding d = decodeRecordingFile(folder + "cut", 0);
-        EXPECT_EQ(d.error, "");
-        EXPECT_EQ(d.readError, "recording ends early at " + recordingTime(static_cast<double>(kept) / rate) +
-                                   " (the header promises " + recordingTime(whole) + ")");
+        EXPECT_EQ(d.error.kind, RecordingProblem::None);
+        EXPECT_EQ(d.readError.kind, RecordingProblem::EndsEarly);
+        EXPECT_EQ(recordingTime(d.readError.seconds), recordingTime(static_cast<double>(kept) / rate));
+        EXPECT_EQ(recordingTime(d.readError.promised), recordingTime(whole));
         ASSERT_GT(d.bytes.size(), 100u);
         EXPECT_EQ(d.bytes, Bytes(image.begin(), image.begin() + static_cast<long>(d.bytes.size())));
     }
@@ -155,7 +160,7 @@ TEST_F(RecordingFile, AFileCutShortSaysWhereItEndsAndWhatItsHeaderPromised)
     std::fill_n(file.begin() + 40, 4, 0xFF);
     writeFileBytes(folder + "open.wav", file);
     RecordingDecoding open = decodeRecordingFile(folder + "open.wav", 0);
-    EXPECT_EQ(open.readError, "");
+    EXPECT_EQ(open.readError.kind, RecordingProblem::None);
     EXPECT_EQ(open.bytes, image);
 }
 

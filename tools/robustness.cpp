@@ -356,7 +356,7 @@ Places reportedPlaces(const RecordingDecoding& result)
     for (const SignalLoss& loss : result.losses) places.push_back({loss.bytesBefore, loss.bytesBefore});
     if (result.startsInsideData) places.push_back({0, 0});
     long end = static_cast<long>(result.bytes.size());
-    if (result.endsInsideData || !result.readError.empty()) places.push_back({end, end});
+    if (result.endsInsideData || result.readError.kind != RecordingProblem::None) places.push_back({end, end});
     return places;
 }
 
@@ -432,7 +432,7 @@ bool decodedRobustly(const Bytes& wave, RecordingDecoding& result)
     auto start = std::chrono::steady_clock::now();
     result = decodeRecordingInMemory(wave.data(), wave.size(), 0);
     robustSeconds += secondsSince(start);
-    return result.error.empty();
+    return result.error.kind == RecordingProblem::None;
 }
 
 bool decodedByMinimodem(const Bytes& wave, Bytes& decoded)

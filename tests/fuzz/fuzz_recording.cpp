@@ -53,10 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (samples > SampleBudget) return 0;
 
     RecordingDecoding d = decodeRecordingInMemory(file, fileSize, channel);
-    if (samples < 0) FUZZ_CHECK(!d.error.empty());
-    if (!d.error.empty()) {
+    if (samples < 0) FUZZ_CHECK(d.error.kind != RecordingProblem::None);
+    if (d.error.kind != RecordingProblem::None) {
         // Nothing decoded, and nothing said about bytes.
-        FUZZ_CHECK(d.bytes.empty() && d.suspects.empty() && d.readError.empty());
+        FUZZ_CHECK(d.bytes.empty() && d.suspects.empty() && d.readError.kind == RecordingProblem::None);
         return 0;
     }
     FUZZ_CHECK(d.channels > 0 && d.channel >= 1 && d.channel <= d.channels);
