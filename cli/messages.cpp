@@ -54,6 +54,7 @@ std::string catalogueFolder()
     return folder + "../share/locale";
 }
 
+// The conversions' patterns hold the number first, then the detail.
 std::string filled(const char* pattern, int number, const char* detail)
 {
     return filledText(pattern, {std::to_string(number), detail ? utf8From932(detail) : ""});
