@@ -64,6 +64,13 @@ const double shortestCell = 0.8, longestCell = 1.25;
 // Each frame moves the clock by this share of how far it started from where it was
 // expected: the cell follows wow over about ten frames without chasing hiss.
 const double speedFollow = 0.1;
+// Once locked, a frame is read this share of the way from where the clock expected it to
+// where it fits best. Hiss moves the best fit by up to a quarter cell from one frame to
+// the next, the tape's own timing far less; the cells are then read nearer their middle.
+const double timingFollow = 0.5;
+// After a lock is found, or the signal comes back after frames not heard, this many
+// frames are read where they fit best, so that the clock pulls in at once.
+const int pullInFrames = 8;
 // Each clear cell moves its tone's level, and each frame the usual loudness, by these
 // shares: memories of about twenty cells and ten frames, longer than a flutter.
 const double levelFollow = 0.05;
@@ -146,6 +153,7 @@ struct DecoderState {
     double runTo;        // and where it ended
     double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
     int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
+    int framesToPullIn;  // locked: frames still read where they fit best
     bool foundInData;    // the lock was found again inside the data: its first byte is suspect
     size_t lockFirstByte;  // the first byte of the present lock
     bool everLocked;
@@ -531,6 +539,7 @@ void lockAt(DecoderState& d, double t0, double cell)
     d.everLocked = true;
     if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
     d.lockFirstByte = d.bytes.size();
+    d.framesToPullIn = pullInFrames;
     d.locked = true;
     d.start = t0;
     d.cell = cell;
@@ -545,7 +554,14 @@ void trackFrame(DecoderState& d)
     const double expected = d.start, cell = d.cell;
     bool heard = meanFrameEnergy(d, expected, cell) >= lostLevel * d.energyLevel;
     if (toneSteadiness(levelsAt(d, static_cast<int64_t>(expected))) < steadyFrame) heard = false;
-    double t0 = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
+    double best = heard ? bestFrameStart(d, expected - cell / 4, expected + cell / 4, cell) : expected;
+    double t0 = best;
+    if (!heard)
+        d.framesToPullIn = pullInFrames;
+    else if (d.framesToPullIn > 0)
+        --d.framesToPullIn;
+    else
+        t0 = expected + timingFollow * (best - expected);
 
     double startCell = contrast(d, t0 + startCellEnds * cell);
     double stops = 2.0;
@@ -654,7 +670,7 @@ void trackFrame(DecoderState& d)
     if (!d.openingJudged && d.bytes.size() >= openingBytes) judgeOpeningAgain(d);
 
     if (heard && !moved) {
-        double lead = t0 - expected;
+        double lead = best - expected;
         double next = cell + speedFollow * lead / frameCells;
         double least = shortestCell * d.nominalCell, most = longestCell * d.nominalCell;
         d.cell = next < least ? least : next > most ? most : next;
@@ -874,6 +890,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
     d.foundInData = false;
+    d.framesToPullIn = 0;
     d.lockFirstByte = 0;
     d.runLength = 0;
     d.everLocked = d.startsInside = d.endsInside = false;
