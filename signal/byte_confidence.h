@@ -7,7 +7,9 @@
 // and stop cells count likewise by their distance from the middle, in units of the
 // spread of such cells.
 
-// The contrasts (-1 low ... +1 high) of one frame as the tracker read it.
+// The contrasts of one frame's cells, about -1 where a cell is typically low and +1 where
+// it is high: the tones' difference over the frame's mean level, or as the templates
+// tell the cells.
 struct FrameContrasts {
     double start;     // the start cell, low where the frame is in place
     double data[8];   // the data cells from the lowest bit

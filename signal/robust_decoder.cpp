@@ -208,6 +208,16 @@ double contrast(const DecoderState& d, double t)
     return (h - low) / (h + low + d.floor);
 }
 
+// The contrast of a cell for judging how sure its byte is: where the ratio reads the
+// cells, the tones' difference over the frame's mean level rather than over the cell's
+// own, so that a cell whose tone hiss took away does not look as sure as a loud one.
+double levelContrast(const DecoderState& d, double t, double level)
+{
+    double high, low;
+    levelsBetween(d, t, high, low);
+    return (high * d.ratio - low) / level;
+}
+
 double energy(const DecoderState& d, double t)
 {
     double high, low;
@@ -548,6 +558,17 @@ void lockAt(DecoderState& d, double t0, double cell)
     d.toneTo = -1;
 }
 
+// The contrasts of the frame at t0 by its mean level: the templates' are so already.
+FrameContrasts frameByLevel(const DecoderState& d, double t0, double cell)
+{
+    const double level = meanFrameEnergy(d, t0, cell) + d.floor;
+    FrameContrasts frame{levelContrast(d, t0 + startCellEnds * cell, level), {}, 2.0};
+    for (int b = 0; b < dataBits; ++b) frame.data[b] = levelContrast(d, t0 + (firstBitEnds + b) * cell, level);
+    for (int i = firstStopEnds; i <= frameCells; ++i)
+        frame.stops = std::min(frame.stops, levelContrast(d, t0 + i * cell, level));
+    return frame;
+}
+
 // The frame expected at d.start: a byte, or the end of the block.
 void trackFrame(DecoderState& d)
 {
@@ -648,6 +669,7 @@ void trackFrame(DecoderState& d)
     // teaches the model; a lost signal or a frame the tracker had to place says more.
     FrameContrasts frame{startCell, {}, stops};
     for (int b = 0; b < dataBits; ++b) frame.data[b] = data[b];
+    if (!d.equalised) frame = frameByLevel(d, t0, cell);
     FrameJudgement judgement = judgeFrame(d.confidence, frame);
     float confidence = confidenceOf(judgement);
     bool lost = quietest < lostLevel * d.energyLevel;
