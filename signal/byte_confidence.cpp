@@ -68,10 +68,9 @@ FrameJudgement judgeFrame(const ConfidenceModel& model, const FrameContrasts& fr
         double margin = std::fabs(frame.data[b]) / deviationOf(model.bits[kindOf(frame, b)]);
         if (margin < weakest) weakest = margin;
     }
-    double start = -frame.start / deviationOf(model.start);
-    double stop = frame.stops / deviationOf(model.stops);
-    double framing = start < stop ? start : stop;
-    return FrameJudgement{weakest / bitSpreads, framing / framingSpreads};
+    double start = -frame.start / deviationOf(model.start) / (frame.startAlone ? bitSpreads : framingSpreads);
+    double stop = frame.stops / deviationOf(model.stops) / framingSpreads;
+    return FrameJudgement{weakest / bitSpreads, start < stop ? start : stop};
 }
 
 void learnFrame(ConfidenceModel& model, const FrameContrasts& frame)

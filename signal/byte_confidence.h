@@ -14,6 +14,9 @@ struct FrameContrasts {
     double start;     // the start cell, low where the frame is in place
     double data[8];   // the data cells from the lowest bit
     double stops;     // the weakest of the stop cells, high where the frame is in place
+    // The first frame after a leader or a gap, its data cells all high: only its start
+    // cell tells it from the tone before it, which hiss can make sound low.
+    bool startAlone;
 };
 
 // A running mean and variance.

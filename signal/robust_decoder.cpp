@@ -154,6 +154,7 @@ struct DecoderState {
     double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
     int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
     int framesToPullIn;  // locked: frames still read where they fit best
+    bool lockAfterTone;  // the present lock was found after a leader or a gap
     bool foundInData;    // the lock was found again inside the data: its first byte is suspect
     size_t lockFirstByte;  // the first byte of the present lock
     bool everLocked;
@@ -546,6 +547,7 @@ void lockAt(DecoderState& d, double t0, double cell)
     // Found again inside the data, neither after a leader or a gap nor after a loss that
     // is counted: frames the hunt passed over may be missing before this one.
     d.foundInData = d.everLocked && !afterTone && !d.lossPending;
+    d.lockAfterTone = afterTone && d.missedFrames == 0;
     d.everLocked = true;
     if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
     d.lockFirstByte = d.bytes.size();
@@ -562,7 +564,7 @@ void lockAt(DecoderState& d, double t0, double cell)
 FrameContrasts frameByLevel(const DecoderState& d, double t0, double cell)
 {
     const double level = meanFrameEnergy(d, t0, cell) + d.floor;
-    FrameContrasts frame{levelContrast(d, t0 + startCellEnds * cell, level), {}, 2.0};
+    FrameContrasts frame{levelContrast(d, t0 + startCellEnds * cell, level), {}, 2.0, false};
     for (int b = 0; b < dataBits; ++b) frame.data[b] = levelContrast(d, t0 + (firstBitEnds + b) * cell, level);
     for (int i = firstStopEnds; i <= frameCells; ++i)
         frame.stops = std::min(frame.stops, levelContrast(d, t0 + i * cell, level));
@@ -667,9 +669,10 @@ void trackFrame(DecoderState& d)
     }
     // The byte is judged against the spread of the cells so far, and a frame in place
     // teaches the model; a lost signal or a frame the tracker had to place says more.
-    FrameContrasts frame{startCell, {}, stops};
+    FrameContrasts frame{startCell, {}, stops, false};
     for (int b = 0; b < dataBits; ++b) frame.data[b] = data[b];
     if (!d.equalised) frame = frameByLevel(d, t0, cell);
+    frame.startAlone = value == 0xFF && d.bytes.size() == d.lockFirstByte + 1 && d.lockAfterTone;
     FrameJudgement judgement = judgeFrame(d.confidence, frame);
     float confidence = confidenceOf(judgement);
     bool lost = quietest < lostLevel * d.energyLevel;
@@ -911,7 +914,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.discriminant = d.after[0] = d.after[1] = Discriminant{0.0, 0.0, 0.0};
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
-    d.foundInData = false;
+    d.foundInData = d.lockAfterTone = false;
     d.framesToPullIn = 0;
     d.lockFirstByte = 0;
     d.runLength = 0;
