@@ -120,6 +120,16 @@ struct OpeningFrame {
     double scale;    // the tones' level ratio, or the templates' tilt, then
 };
 
+// What the frames of a lock teach the decoder about the recording: its levels, its
+// channel and the spreads its bytes are judged by.
+struct Learnt {
+    double ratio, highLevel, lowLevel, energyLevel, floor, tilt;
+    Channel channel;
+    bool equalised;
+    Discriminant discriminant, after[2];
+    ConfidenceModel confidence;
+};
+
 struct DecoderState {
     double sampleRate;
     Decimator decimator;
@@ -168,6 +178,7 @@ struct DecoderState {
     double heardTo;   // the last place heard since
 
     ConfidenceModel confidence;
+    Learnt beforeLock;  // as it stood before the present lock, which a lone frame undoes
     std::vector<OpeningFrame> opening;  // the opening's bytes the model alone judged
     bool openingJudged;
 
@@ -296,9 +307,34 @@ void addSuspect(DecoderState& d, double t0, SuspectReason reason)
     markSuspect(d, static_cast<uint32_t>(d.bytes.size() - 1), secondsAt(d, t0), reason);
 }
 
-// The last byte came from a lock that held for its frame alone.
+Learnt learntOf(const DecoderState& d)
+{
+    return Learnt{d.ratio, d.highLevel, d.lowLevel, d.energyLevel, d.floor, d.tilt, d.channel,
+                  d.equalised, d.discriminant, {d.after[0], d.after[1]}, d.confidence};
+}
+
+void unlearn(DecoderState& d, const Learnt& l)
+{
+    d.ratio = l.ratio;
+    d.highLevel = l.highLevel;
+    d.lowLevel = l.lowLevel;
+    d.energyLevel = l.energyLevel;
+    d.floor = l.floor;
+    d.tilt = l.tilt;
+    d.channel = l.channel;
+    d.equalised = l.equalised;
+    d.discriminant = l.discriminant;
+    d.after[0] = l.after[0];
+    d.after[1] = l.after[1];
+    d.confidence = l.confidence;
+}
+
+// The last byte came from a lock that held for its frame alone: it is suspect, and what
+// the lock taught is undone, or hiss taken for the low tone would set the levels by
+// which the tape's own frames are sought.
 void doubtLoneFrame(DecoderState& d)
 {
+    unlearn(d, d.beforeLock);
     const uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
     if (d.confidences[index] < suspectConfidence) return;
     d.confidences[index] = std::min(d.confidences[index], placedConfidence);
@@ -808,19 +844,20 @@ int framesInRow(const DecoderState& d, double t0, double cell, double level)
     return count;
 }
 
-void lockInData(DecoderState& d, double end)
+bool lockInData(DecoderState& d, double end)
 {
     const double cell = d.lossPending ? d.lostCell : d.nominalCell;
     double t0 = bestFrameStart(d, end - 1.5 * cell, end - 0.5 * cell, cell);
     double level = d.energyLevel > 0 ? d.energyLevel : meanFrameEnergy(d, t0, cell);
-    if (!framesFollow(d, t0, cell, framesInData, level)) return;
+    if (!framesFollow(d, t0, cell, framesInData, level)) return false;
     const int here = framesInRow(d, t0, cell, level);
     for (int k = 1; k < frameCells; ++k) {
         double other = bestFrameStart(d, t0 + (k - 0.5) * cell, t0 + (k + 0.5) * cell, cell);
-        if (framesInRow(d, other, cell, level) >= here) return;
+        if (framesInRow(d, other, cell, level) >= here) return false;
     }
     if (!(d.energyLevel > 0)) setEnergyLevel(d, level);
     lockAt(d, t0, cell);
+    return true;
 }
 
 void huntAt(DecoderState& d, uint64_t n)
@@ -829,8 +866,9 @@ void huntAt(DecoderState& d, uint64_t n)
     const double c = contrast(d, end);
     noteSignal(d, end, c);
     if (c >= startLow) return;
-    if (lockAfterTone(d, end)) return;
-    if (d.lossPending ? d.backAt >= 0 : !d.everLocked) lockInData(d, end);
+    const Learnt before = learntOf(d);
+    if (lockAfterTone(d, end) || ((d.lossPending ? d.backAt >= 0 : !d.everLocked) && lockInData(d, end)))
+        d.beforeLock = before;
 }
 
 // Runs the tracker as far as the levels at hand allow: a frame needs its own cells, the

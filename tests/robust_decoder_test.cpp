@@ -230,6 +230,25 @@ TEST_F(RobustDecoderTest, ALoneFrameInTheLeaderIsAFramingSuspect)
     EXPECT_EQ(d.suspects[0].reason, SuspectReason::Framing);
 }
 
+TEST_F(RobustDecoderTest, ALoneFrameOfHissTeachesNothing)
+{
+    // Hiss at 4 dB that sounds as a start cell in the leader, 0.9 s before its end: the
+    // lone frame's levels must not stand, or the hiss it took for the low tone sets the
+    // ratio by which every later frame is sought, and the tape is never found.
+    const int rate = 11025;
+    const Bytes image = randomImage(600, 1195);
+    Bytes samples = synthesizeTapeSignal(image, rate);
+    addWhiteNoise(samples, 4.0, 2195);
+
+    Decoded d = decode(fromUnsigned8(samples), rate);
+    ASSERT_EQ(d.bytes.size(), image.size() + 1);
+    ASSERT_FALSE(d.suspects.empty());
+    EXPECT_EQ(d.suspects[0].firstByte, 0u);
+    size_t same = 0;
+    for (size_t k = 0; k < image.size(); ++k) same += d.bytes[k + 1] == image[k];
+    EXPECT_GT(same, image.size() * 95 / 100);
+}
+
 // The suspect ranges hold exactly the bytes whose confidence lies below the line.
 void expectSuspectsBelowTheLine(const RobustDecoder& decoder, const std::string& what)
 {
