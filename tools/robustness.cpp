@@ -627,7 +627,8 @@ const char conclusion[] =
     "after taking out DC and hum, so level, polarity, offset and hum do not matter; it\n"
     "follows the tape's speed from the leading tone and then byte by byte, so speed errors\n"
     "of 10 % and wow do not either; and it places each byte twelve cells after the one\n"
-    "before, so hiss that garbles a bit never adds or drops a byte. Short of every byte it\n"
+    "before, read halfway between there and where the byte fits best, so hiss that garbles\n"
+    "a bit never adds or drops a byte and moves the cells little. Short of every byte it\n"
     "falls only where the signal itself is gone: under a short dropout, whose bytes are\n"
     "still counted (the rest of the image stays in place) and reported as suspect; under\n"
     "a longer one, whose bytes it leaves out and reports as missing, counted from the\n"
@@ -644,14 +645,15 @@ const char conclusion[] =
     "gets 71.8 % and 8.0 %.\n"
     "\n"
     "It flags a byte when its weakest data cell lies closer to the undecided middle than\n"
-    "twice the spread of like cells of that recording, or its start or stop cell closer\n"
-    "than one: 0.1 % or less of the bytes down to hiss at 9 dB, at most 5 % on every row\n"
-    "but three of heavy hiss. At 4 dB (11025) it flags 37.7 %, and even the ideal receiver\n"
-    "must flag 30.8 % there to cover every byte it gets wrong: no decoder meets the aim on\n"
-    "that row with 0 silent errors. At 6 dB (11025) and 0 dB (44100) it flags 5.8 and\n"
-    "6.4 %, where the ideal receiver would need 0.4 and 0.3 %: ranking doubts by the\n"
-    "weakest cell's margin alone costs the difference, and the line is drawn where no\n"
-    "wrong byte of the heavier hiss lies beyond it.\n"
+    "1.6 times the spread of like cells of that recording, or its start or stop cell closer\n"
+    "than one, each cell taken as the tones' difference over the frame's mean level, so\n"
+    "that a cell whose tone the hiss took away does not look sure: 0.1 % or less of the\n"
+    "bytes down to hiss at 9 dB, at most 5 % on every row but one. At 4 dB (11025) it flags\n"
+    "28.0 %, and even the ideal receiver must flag 30.8 % there to cover every byte it gets\n"
+    "wrong: no decoder meets the aim on that row with 0 silent errors. At 6 dB (11025) and\n"
+    "0 dB (44100) it flags 3.4 and 3.5 %, where the ideal receiver would need 0.4 and\n"
+    "0.3 %; the line is drawn where hiss at 4 to 6 dB left at most one wrong byte in\n"
+    "90,000 beyond it.\n"
     "\n"
     "minimodem loses a few bytes even at 30 dB of noise (among them, it takes the end of\n"
     "the leader for an extra byte 0xFF), and from 5 % off speed on it loses most bytes.\n"
@@ -667,7 +669,7 @@ const char conclusion[] =
     "When one recording is not enough, record the tape again and merge the takes with\n"
     "`hibarion --robust --merge`: takes damaged at different places gave the exact image\n"
     "with nothing flagged, where all of them lost the same bytes those are named as\n"
-    "missing, and three takes in hiss at 0 dB flag 0.4 % of the bytes where one flags 6.4 %.\n";
+    "missing, and three takes in hiss at 0 dB flag 0.3 % of the bytes where one flags 3.4 %.\n";
 
 std::string figureRow(const Row& row, bool withLimit)
 {
