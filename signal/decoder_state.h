@@ -211,3 +211,9 @@ inline double secondsAt(const DecoderState& d, double t)
 // What the reading of contrasts hangs on: the templates' tilt where they tell the cells,
 // otherwise the level ratio.
 inline double readingScale(const DecoderState& d) { return d.equalised ? d.tilt : d.ratio; }
+
+// The levels of the tones and the channel's templates (channel_levels.cpp).
+void setEnergyLevel(DecoderState& d, double level);
+void firstTemplates(DecoderState& d, double t0, double cell, int run);
+void followingTemplates(DecoderState& d, double t0, double cell);
+void updateLevels(DecoderState& d, double t0, double cell);

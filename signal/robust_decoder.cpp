@@ -27,9 +27,6 @@ const size_t levelsPiece = 256;
 const double runHigh = 0.5;      // mean contrast of a run of high cells before a start
 const double steadyRun = 0.6;    // steadiness of the high tone in a leader or a gap
 const double nextStartWeight = 1.0;
-// Frames after a first lock that measure the channel before the first is told: the
-// hunt reads that far ahead.
-const int measuredFrames = 8;
 const double searchStep = 0.25;  // working samples
 // Each frame moves the clock by this share of how far it started from where it was
 // expected: the cell follows wow over about ten frames without chasing hiss.
@@ -38,20 +35,12 @@ const double speedFollow = 0.1;
 // where it fits best. Hiss moves the best fit by up to a quarter cell from one frame to
 // the next, the tape's own timing far less; the cells are then read nearer their middle.
 const double timingFollow = 0.5;
-// Each clear cell moves its tone's level, and each frame the usual loudness, by these
-// shares: memories of about twenty cells and ten frames, longer than a flutter.
-const double levelFollow = 0.05;
-const double energyFollow = 0.1;
-// The low tone's level over the high one's: the encoder writes 1.32, and no recording
-// chain tilts it beyond these bounds.
+// The low tone's level over the high one's as the encoder writes it.
 const double encoderRatio = 1.32;
-const double fewestRatio = 0.5, mostRatio = 4.0;
 // A run of the high tone, however far down, sounds this much above the hiss in the low
 // tone's correlation.
 const double toneOverHiss = 2.0;
 const double largestSample = 1e6;
-const double tiny = 1e-9;        // digital silence: no contrast at all
-const double floorShare = 0.05;  // of the usual level: far quieter cells have little contrast
 // Frames that must follow one another, clear in every cell, before a lock is taken
 // without a run of high tone before it: inside the data after a loss, or where a
 // recording starts. By chance random data holds four such frames elsewhere than in
@@ -176,104 +165,6 @@ void judgeOpeningAgain(DecoderState& d)
     d.suspects.clear();
     for (uint32_t k = 0; k < reasons.size(); ++k)
         if (doubted[k]) markSuspect(d, k, d.byteSeconds[k], reasons[k]);
-}
-
-void setEnergyLevel(DecoderState& d, double level)
-{
-    d.energyLevel = level;
-    d.floor = tiny + floorShare * level;
-}
-
-// Whether the high tone lies so far below the low one that the ratio, which no
-// recording chain tilts beyond mostRatio, cannot equalise it: the high tone's level then
-// tells little beside the noise, and the templates tell the cells. Where those of the
-// cells after a low or a high one are not measured yet, all cells' stand in.
-void equalise(DecoderState& d)
-{
-    const Templates& m = d.channel.any;
-    d.equalised = m.highInHigh > 0 && m.lowInLow > mostRatio * m.highInHigh && discriminantOf(m, d.discriminant);
-    if (!d.equalised) return;
-    d.tilt = m.lowInLow / m.highInHigh;
-    for (int k = 0; k < 2; ++k)
-        if (!discriminantOf(d.channel.after[k], d.after[k])) d.after[k] = d.discriminant;
-}
-
-// The templates follow the frame at t0: its start cell is low after a high one, its stop
-// cells high, its data cells as they were told where that was clear.
-void updateTemplates(DecoderState& d, double t0, double cell)
-{
-    bool previousKnown = true, previousHigh = true;
-    for (int i = startCellEnds; i <= frameCells; ++i) {
-        double t = t0 + i * cell;
-        bool high;
-        if (i == startCellEnds) {
-            high = false;
-        } else if (i >= firstStopEnds) {
-            high = true;
-        } else {
-            double c = previousKnown ? contrastAfter(d, t, previousHigh) : contrast(d, t);
-            if (std::fabs(c) < sureCell) {
-                previousKnown = false;
-                continue;
-            }
-            high = c > 0;
-        }
-        double h, l;
-        levelsBetween(d, t, h, l);
-        followCell(d.channel, levelFollow, h, l, high, previousKnown, previousHigh);
-        previousKnown = true;
-        previousHigh = high;
-    }
-    equalise(d);
-}
-
-// The first measure of the channel, before the first frame is told: the run of high
-// cells whose end starts the frame at t0, and its start cell.
-void firstTemplates(DecoderState& d, double t0, double cell, int run)
-{
-    Templates& m = d.channel.any;
-    double highSum = 0.0, lowSum = 0.0;
-    for (int k = 0; k < run; ++k) {
-        double h, l;
-        levelsBetween(d, t0 - k * cell, h, l);
-        highSum = highSum + h;
-        lowSum = lowSum + l;
-    }
-    m.highInHigh = highSum / run;
-    m.lowInHigh = lowSum / run;
-    levelsBetween(d, t0 + startCellEnds * cell, m.highInLow, m.lowInLow);
-    d.channel.after[0] = Templates{0.0, 0.0, 0.0, 0.0};
-    d.channel.after[1] = m;
-    equalise(d);
-}
-
-// Then the frames that follow, as far as the tracker reads ahead: the cells of the
-// leading tone alone would teach high cells that no low cell before them rings into.
-void followingTemplates(DecoderState& d, double t0, double cell)
-{
-    for (int j = 0; j < measuredFrames && t0 + frameCells * (j + 1) * cell < d.produced; ++j)
-        updateTemplates(d, t0 + frameCells * j * cell, cell);
-}
-
-void updateLevels(DecoderState& d, double t0, double cell)
-{
-    updateTemplates(d, t0, cell);
-    for (int i = startCellEnds; i <= frameCells; ++i) {
-        double t = t0 + i * cell;
-        double c = contrast(d, t);
-        if (std::fabs(c) < sureCell) continue;
-        double high, low;
-        levelsBetween(d, t, high, low);
-        if (c > 0)
-            d.highLevel = d.highLevel > 0 ? d.highLevel + levelFollow * (high - d.highLevel) : high;
-        else
-            d.lowLevel = d.lowLevel > 0 ? d.lowLevel + levelFollow * (low - d.lowLevel) : low;
-    }
-    if (d.highLevel > 0 && d.lowLevel > 0) {
-        double ratio = d.lowLevel / d.highLevel;
-        d.ratio = ratio < fewestRatio ? fewestRatio : ratio > mostRatio ? mostRatio : ratio;
-    }
-    setEnergyLevel(d, d.energyLevel + energyFollow * (meanFrameEnergy(d, t0, cell) - d.energyLevel));
 }
 
 // Whether a frame heard as the tape starts at t0: a low start cell, as loud as usual.
