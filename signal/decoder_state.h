@@ -217,3 +217,9 @@ void setEnergyLevel(DecoderState& d, double level);
 void firstTemplates(DecoderState& d, double t0, double cell, int run);
 void followingTemplates(DecoderState& d, double t0, double cell);
 void updateLevels(DecoderState& d, double t0, double cell);
+
+// Bytes judged a second time and the suspect ranges (second_judgement.cpp).
+void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason reason);
+Learnt learntOf(const DecoderState& d);
+void doubtLoneFrame(DecoderState& d);
+void judgeOpeningAgain(DecoderState& d);
