@@ -223,3 +223,9 @@ void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason 
 Learnt learntOf(const DecoderState& d);
 void doubtLoneFrame(DecoderState& d);
 void judgeOpeningAgain(DecoderState& d);
+
+// Where frames fit and whether they sound (frame_fit.cpp).
+double bestFrameStart(const DecoderState& d, double from, double to, double cell);
+bool startsFrame(const DecoderState& d, double t0, double cell);
+bool soundsAsFrame(const DecoderState& d, double t0, double cell, double level);
+bool framesFollow(const DecoderState& d, double t0, double cell, int count, double level);
