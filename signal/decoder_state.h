@@ -229,3 +229,6 @@ double bestFrameStart(const DecoderState& d, double from, double to, double cell
 bool startsFrame(const DecoderState& d, double t0, double cell);
 bool soundsAsFrame(const DecoderState& d, double t0, double cell, double level);
 bool framesFollow(const DecoderState& d, double t0, double cell, int count, double level);
+
+// The tracker (frame_tracker.cpp).
+void trackFrame(DecoderState& d);
