@@ -232,3 +232,7 @@ bool framesFollow(const DecoderState& d, double t0, double cell, int count, doub
 
 // The tracker (frame_tracker.cpp).
 void trackFrame(DecoderState& d);
+
+// The hunt and the losses (frame_hunt.cpp).
+void endLoss(DecoderState& d, double t0, double until, bool inTone);
+void huntAt(DecoderState& d, uint64_t n);
