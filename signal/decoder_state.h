@@ -30,7 +30,7 @@ const size_t ringSize = 8192;
 
 const double startLow = -0.3;    // contrast below which a start cell is low
 const double steadyFrame = 0.3;  // below this a locked frame is hiss, not the tape
-const double nextStartLow = -0.2;
+const double nextStartLow = -0.2;  // contrast below which a next frame's start cell is low
 const int coastFrames = 8;       // frames of lost signal that keep the lock
 const double sureCell = 0.5;     // cells this clear feed the level estimates
 const double weakCell = 0.3;     // data cells weaker than this do not sound as a frame

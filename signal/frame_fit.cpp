@@ -5,7 +5,7 @@
 // Where a frame fits best, and whether frames sound as the tape's.
 namespace {
 
-const double searchStep = 0.25;  // working samples
+const double searchStep = 0.25;  // working samples: the finest step of the search
 
 }  // namespace
 
