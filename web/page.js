@@ -121,18 +121,20 @@ function addPlayer(card, wav) {
   const length = recordingTime(recordingSeconds(wav));
   const show = () => { where.textContent = ` ${recordingTime(audio.currentTime)} / ${length}`; };
   show();
+  const rewind = () => { audio.currentTime = 0; play.disabled = false; stop.disabled = true; show(); };
   play.onclick = () => {
     audio.currentTime = 0;
     play.disabled = true;
     stop.disabled = false;
     audio.play().catch((error) => {
       addMessages(card, [error.message]);
-      audio.onpause();
+      rewind();
     });
   };
-  stop.onclick = () => audio.pause();
-  audio.onpause = () => { audio.currentTime = 0; play.disabled = false; stop.disabled = true; show(); };
-  audio.onended = audio.onpause;
+  // The pause event comes later, after a tick of the clock may have moved the time shown.
+  stop.onclick = () => { audio.pause(); rewind(); };
+  audio.onpause = rewind;
+  audio.onended = rewind;
   audio.ontimeupdate = show;
 }
 
