@@ -60,14 +60,20 @@ struct OpeningFrame {
 // What the frames of a lock teach the decoder about the recording: its levels, its
 // channel and the spreads its bytes are judged by.
 struct Learnt {
-    double ratio, highLevel, lowLevel, energyLevel, floor, tilt;
+    double ratio;        // low tone level over high tone level
+    double highLevel, lowLevel, energyLevel;
+    // The channel: each tone's mean level in high cells and in low cells, measured on
+    // the leading tone and on cells whose tone the framing or a clear decision tells.
     Channel channel;
-    bool equalised;
-    Discriminant discriminant, after[2];
+    bool equalised;      // the high tone lies so far down that cells are told by the templates
+    Discriminant discriminant;
+    Discriminant after[2];  // for a cell after a low and after a high one
+    double tilt;         // equalised: the low tone's level over the high one's, as measured
+    double floor;        // added to the levels' sum: a cell far quieter has no contrast
     ConfidenceModel confidence;
 };
 
-struct DecoderState {
+struct DecoderState : Learnt {
     double sampleRate;
     Decimator decimator;
     ToneDetector detector;
@@ -85,23 +91,13 @@ struct DecoderState {
     double cell;         // locked: the cell length now
     uint64_t scan;       // hunting: the next candidate end of a start cell
     double lockLostAt;   // where the last lock ended, to hunt with a short run after it
-    double ratio;        // low tone level over high tone level
-    double highLevel, lowLevel, energyLevel;
-    // The channel: each tone's mean level in high cells and in low cells, measured on
-    // the leading tone and on cells whose tone the framing or a clear decision tells.
-    Channel channel;
-    bool equalised;      // the high tone lies so far down that cells are told by the templates
-    Discriminant discriminant;
-    Discriminant after[2];  // for a cell after a low and after a high one
-    double tilt;         // equalised: the low tone's level over the high one's, as measured
-    double floor;        // added to the levels' sum: a cell far quieter has no contrast
     double runFrom;      // hunting: where the high cells now sounding began; negative for none
     double runLength;    // hunting: the length of the last run of high cells that ended
     double runTo;        // and where it ended
     double toneTo;       // hunting: where the last run of a leader or a gap ended; negative for none
     int missedFrames;    // frames after such a run that the hunt passed: bytes, but suspect
     int framesToPullIn;  // locked: frames still read where they fit best
-    bool lockAfterTone;  // the present lock was found after a leader or a gap
+    bool lockedAfterTone;  // the present lock was found after a leader or a gap
     bool foundInData;    // the lock was found again inside the data: its first byte is suspect
     size_t lockFirstByte;  // the first byte of the present lock
     bool everLocked;
@@ -114,7 +110,6 @@ struct DecoderState {
     double backAt;    // where the signal came back; negative while still lost
     double heardTo;   // the last place heard since
 
-    ConfidenceModel confidence;
     Learnt beforeLock;  // as it stood before the present lock, which a lone frame undoes
     std::vector<OpeningFrame> opening;  // the opening's bytes the model alone judged
     bool openingJudged;
@@ -220,7 +215,6 @@ void updateLevels(DecoderState& d, double t0, double cell);
 
 // Bytes judged a second time and the suspect ranges (second_judgement.cpp).
 void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason reason);
-Learnt learntOf(const DecoderState& d);
 void doubtLoneFrame(DecoderState& d);
 void judgeOpeningAgain(DecoderState& d);
 

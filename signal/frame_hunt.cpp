@@ -76,7 +76,7 @@ void lockAt(DecoderState& d, double t0, double cell)
     // Found again inside the data, neither after a leader or a gap nor after a loss that
     // is counted: frames the hunt passed over may be missing before this one.
     d.foundInData = d.everLocked && !afterTone && !d.lossPending;
-    d.lockAfterTone = afterTone && d.missedFrames == 0;
+    d.lockedAfterTone = afterTone && d.missedFrames == 0;
     d.everLocked = true;
     if (d.lossPending) endLoss(d, t0, afterTone ? d.runTo - d.runLength : t0, afterTone);
     d.lockFirstByte = d.bytes.size();
@@ -215,7 +215,7 @@ void huntAt(DecoderState& d, uint64_t n)
     const double c = contrast(d, end);
     noteSignal(d, end, c);
     if (c >= startLow) return;
-    const Learnt before = learntOf(d);
+    const Learnt before = static_cast<const Learnt&>(d);
     if (lockAfterTone(d, end) || ((d.lossPending ? d.backAt >= 0 : !d.everLocked) && lockInData(d, end)))
         d.beforeLock = before;
 }

@@ -160,9 +160,11 @@ void trackFrame(DecoderState& d)
     // The byte is judged against the spread of the cells so far, and a frame in place
     // teaches the model; a lost signal or a frame the tracker had to place says more.
     FrameContrasts frame{startCell, {}, stops, false};
-    for (int b = 0; b < dataBits; ++b) frame.data[b] = data[b];
-    if (!d.equalised) frame = frameByLevel(d, t0, cell);
-    frame.startAlone = value == 0xFF && d.bytes.size() == d.lockFirstByte + 1 && d.lockAfterTone;
+    if (d.equalised)
+        std::copy(data, data + dataBits, frame.data);
+    else
+        frame = frameByLevel(d, t0, cell);
+    frame.startAlone = value == 0xFF && d.bytes.size() == d.lockFirstByte + 1 && d.lockedAfterTone;
     FrameJudgement judgement = judgeFrame(d.confidence, frame);
     float confidence = confidenceOf(judgement);
     bool lost = quietest < lostLevel * d.energyLevel;

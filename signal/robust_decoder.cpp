@@ -109,7 +109,7 @@ RobustDecoder::RobustDecoder(double sampleRate) : state_(new DecoderState())
     d.discriminant = d.after[0] = d.after[1] = Discriminant{0.0, 0.0, 0.0};
     d.runFrom = d.runTo = d.toneTo = -1;
     d.missedFrames = 0;
-    d.foundInData = d.lockAfterTone = false;
+    d.foundInData = d.lockedAfterTone = false;
     d.framesToPullIn = 0;
     d.lockFirstByte = 0;
     d.runLength = 0;

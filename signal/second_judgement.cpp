@@ -12,22 +12,6 @@ namespace {
 // contrasts alike.
 const double settledScale = 0.05;
 
-void unlearn(DecoderState& d, const Learnt& l)
-{
-    d.ratio = l.ratio;
-    d.highLevel = l.highLevel;
-    d.lowLevel = l.lowLevel;
-    d.energyLevel = l.energyLevel;
-    d.floor = l.floor;
-    d.tilt = l.tilt;
-    d.channel = l.channel;
-    d.equalised = l.equalised;
-    d.discriminant = l.discriminant;
-    d.after[0] = l.after[0];
-    d.after[1] = l.after[1];
-    d.confidence = l.confidence;
-}
-
 }  // namespace
 
 void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason reason)
@@ -39,18 +23,12 @@ void markSuspect(DecoderState& d, uint32_t index, double seconds, SuspectReason 
     d.suspects.push_back(SuspectRange{index, index, seconds, reason});
 }
 
-Learnt learntOf(const DecoderState& d)
-{
-    return Learnt{d.ratio, d.highLevel, d.lowLevel, d.energyLevel, d.floor, d.tilt, d.channel,
-                  d.equalised, d.discriminant, {d.after[0], d.after[1]}, d.confidence};
-}
-
 // The last byte came from a lock that held for its frame alone: it is suspect, and what
 // the lock taught is undone, or hiss taken for the low tone would set the levels by
 // which the tape's own frames are sought.
 void doubtLoneFrame(DecoderState& d)
 {
-    unlearn(d, d.beforeLock);
+    static_cast<Learnt&>(d) = d.beforeLock;
     const uint32_t index = static_cast<uint32_t>(d.bytes.size() - 1);
     if (d.confidences[index] < suspectConfidence) return;
     d.confidences[index] = std::min(d.confidences[index], placedConfidence);
