@@ -56,6 +56,16 @@ double startOfByte(size_t k, int rate, double speed = 1.0)
     return silence / rate + cells / 1200 / speed;
 }
 
+// One cell from second `from` on sounds a tone of `hertz` at `amplitude` times the low
+// tone's peak, as hiss or damage can make it sound.
+void soundCell(Floats& samples, int rate, double from, double hertz, double amplitude)
+{
+    for (size_t k = static_cast<size_t>(std::ceil(from * rate)); k < (from + 1.0 / 1200) * rate; ++k) {
+        double t = k / static_cast<double>(rate) - from;
+        samples[k] = static_cast<float>(amplitude * std::sin(2 * pi * hertz * t) * 120 / 128);
+    }
+}
+
 bool inSuspectRange(const Decoded& d, size_t k)
 {
     for (const SuspectRange& s : d.suspects)
@@ -194,10 +204,7 @@ TEST_F(RobustDecoderTest, AHighStartCellIsAFramingSuspectAndItsByteKept)
     Floats samples = synthesizeTapeFloats(image, rate);
     // The start cell of byte 120 sounds as a high cell.
     const double from = startOfByte(120, rate);
-    for (size_t k = static_cast<size_t>(std::ceil(from * rate)); k < (from + 1.0 / 1200) * rate; ++k) {
-        double t = k / static_cast<double>(rate) - from;
-        samples[k] = static_cast<float>(-std::sin(2 * pi * 2400 * t) / 1.32 * 120 / 128);
-    }
+    soundCell(samples, rate, from, 2400, -1 / 1.32);
 
     Decoded d = decode(samples, rate);
     EXPECT_EQ(d.bytes, image);
@@ -215,10 +222,7 @@ TEST_F(RobustDecoderTest, ALoneFrameInTheLeaderIsAFramingSuspect)
     // A cell in the middle of the leader sounds low, as hiss can make it: with the high
     // cells after it, a frame of 0xFF that no block holds.
     const double from = startOfByte(0, rate) - 2400.0 / 1200;
-    for (size_t k = static_cast<size_t>(std::ceil(from * rate)); k < (from + 1.0 / 1200) * rate; ++k) {
-        double t = k / static_cast<double>(rate) - from;
-        samples[k] = static_cast<float>(std::sin(2 * pi * 1200 * t) * 120 / 128);
-    }
+    soundCell(samples, rate, from, 1200, 1);
 
     Decoded d = decode(samples, rate);
     ASSERT_EQ(d.bytes.size(), image.size() + 1);
